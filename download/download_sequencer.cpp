@@ -1,0 +1,355 @@
+// The download sequencer: every reply of the boot loader selects its own action, and each action
+// ends with the next command handed to the port; the next reply arrives as a later event.
+#include "download_sequencer.h"
+
+#include <cstring>
+
+#include "crc8.h"
+#include "link_protocol.h"
+
+namespace {
+constexpr char kLinePrompt[] = "Please reset the KESTRANE(VELMORA), waiting for connection ...\r\n";
+constexpr char kLineCheckDevices[] =
+    "Please make sure all devices is OK, then click Start Download.\r\n";
+constexpr char kLineNoDataFile[] = "ERROR!!!Cannot find the data file.\r\n";
+constexpr char kLineError[] =
+    "Error occurs! Transmission stop. Please check all the devices, then try again.\r\n";
+constexpr char kLineConnected[] = "Connected.\r\n";
+constexpr char kLineProcessing[] = "Processing ...\r\n";
+constexpr char kLineDuration[] = "Total progress may need 5 minutes.\r\n";
+constexpr char kLineWait[] = "Please wait ...\r\n";
+constexpr char kLineSuccess[] = "Flash download successfully finished!\r\n";
+
+// The erase phase's progress positions are 1 and 5 to 20; blocks follow from position 21.
+constexpr int kErasePositions = 20;
+
+constexpr std::size_t kBufferSize = 1030;
+}  // namespace
+
+// Shared by every download and kept between them, as the boot loader conversation needs only
+// these between two events: the step counter, the current address text, the command being
+// built (which is also the block buffer) and the image size in KiB.
+int g_nStep = 0;
+char g_szAddress[kBufferSize] = {};
+char g_szCommand[kBufferSize] = {};
+int g_nImageKB = 0;
+
+const char* DownloadEndName(DownloadEnd end) {
+    switch (end) {
+        case DownloadEnd::None:
+            return "none";
+        case DownloadEnd::Success:
+            return "success";
+        case DownloadEnd::ErrorReply:
+            return "error reply";
+        case DownloadEnd::Unrecognised:
+            return "unrecognised reply";
+        case DownloadEnd::Stopped:
+            return "stopped";
+        case DownloadEnd::NoImage:
+            return "no image";
+        case DownloadEnd::PortError:
+            return "port error";
+        case DownloadEnd::LineLost:
+            return "line lost";
+        case DownloadEnd::Timeout:
+            return "no answer";
+        case DownloadEnd::ImageChanged:
+            return "image changed";
+    }
+    return "unknown";
+}
+
+CDownloadSequencer::CDownloadSequencer(DownloadHost host) : m_host(host) {}
+
+void CDownloadSequencer::OnSelchangePortCombo(int index, const std::string& portName) {
+    m_nPort = index + 1;
+    m_strPortName = portName;
+}
+
+bool CDownloadSequencer::OpenPort() {
+    ICommPort& port = m_host.port;
+    if (port.GetPortOpen()) {
+        port.SetPortOpen(false);
+    }
+    port.SetCommPort(m_strPortName);
+    port.SetSettings(kLineSettings);
+    port.SetRThreshold(1);
+    port.SetInputMode(1);
+    port.SetInputLen(0);
+    port.SetOutBufferSize(2048);
+    return port.SetPortOpen(true);
+}
+
+void CDownloadSequencer::OnStartDownload() {
+    IDownloadLog& log = m_host.log;
+    log.Clear();
+    if (m_bDownloading) {
+        m_bDownloading = 0;
+        log.AppendLine(kLineCheckDevices);
+        Finish(DownloadEnd::Stopped);
+        return;
+    }
+    if (!OpenPort()) {
+        m_host.log.ShowPortError(m_host.port.GetLastErrorText());
+        Finish(DownloadEnd::PortError);
+        return;
+    }
+    // A stream left open by an earlier download is closed before the image is opened again.
+    m_pImageFile.Close();
+    m_reply.Clear();
+    m_bVersionAccepted = false;
+    m_bQuitSent = false;
+    m_nBlocksSent = 0;
+    m_lastEnd = DownloadEnd::None;
+
+    if (m_strFilePath.empty()) {
+        log.AppendLine(kLineNoDataFile);
+        Finish(DownloadEnd::NoImage);
+        return;
+    }
+    std::string reason;
+    if (!m_pImageFile.Open(m_strFilePath, &reason)) {
+        log.AppendLine(kLineNoDataFile);
+        log.AppendLine("Cannot open " + m_strFilePath + ": " + reason + ".\r\n");
+        Finish(DownloadEnd::NoImage);
+        return;
+    }
+    const long long length = m_pImageFile.Length();
+    if (length > kMaxImageBytes) {
+        log.AppendLine("ERROR!!!The data file is too large: " + std::to_string(length) +
+                       " bytes; at most " + std::to_string(kMaxImageBytes) +
+                       " bytes fit below the top of the flash address range.\r\n");
+        Finish(DownloadEnd::NoImage);
+        return;
+    }
+    m_bDownloading = 1;
+    g_nImageKB = static_cast<int>(length / static_cast<long long>(kBlockDataSize));
+    // The range counts the erase phase's 20 positions too, so the bar fills with the last block.
+    m_host.progress.SetRange(0, kErasePositions + static_cast<int>(BlockCount(length)));
+    m_host.progress.SetPos(0);
+    log.AppendLine(kLinePrompt);
+    m_host.wakeUpTimer.Start(kWakeUpPeriodMs);
+}
+
+void CDownloadSequencer::OnTimer() {
+    if (m_host.port.GetPortOpen()) {
+        m_host.port.SetOutput(&kWakeUpByte, 1);
+    } else {
+        m_host.wakeUpTimer.Stop();
+    }
+}
+
+void CDownloadSequencer::OnCommEvent() {
+    const short event = m_host.port.GetCommEvent();
+    if (event == kComEvLineLost) {
+        m_host.wakeUpTimer.Stop();
+        if (m_bDownloading) {
+            EndWithError(DownloadEnd::LineLost, m_host.port.GetLastErrorText() + ".\r\n");
+        }
+        return;
+    }
+    if (event != kComEvReceive || !m_bDownloading) {
+        return;
+    }
+    const std::vector<std::uint8_t> input = m_host.port.GetInput();
+    const CReplyAssembler::Result result = m_reply.Feed(input.data(), input.size());
+    switch (result.status) {
+        case CReplyAssembler::Status::Pending:
+            return;
+        case CReplyAssembler::Status::Unrecognised:
+            EndReset();
+            return;
+        case CReplyAssembler::Status::Complete:
+            ActOnReply(result.replyIndex);
+            return;
+    }
+}
+
+void CDownloadSequencer::OnReplyTimeout() {
+    if (!m_bDownloading) {
+        return;
+    }
+    const std::string limit = m_nReplyTimeoutMs % 1000 == 0
+                                  ? std::to_string(m_nReplyTimeoutMs / 1000) + " seconds"
+                                  : std::to_string(m_nReplyTimeoutMs) + " ms";
+    EndWithError(DownloadEnd::Timeout,
+                 "The hand controller did not answer within " + limit + ".\r\n");
+}
+
+void CDownloadSequencer::ActOnReply(int replyIndex) {
+    if (replyIndex < kErrorReplyCount) {
+        EndWithError(DownloadEnd::ErrorReply, std::string());
+        return;
+    }
+    switch (replyIndex) {
+        case kReplyOk:
+            m_host.wakeUpTimer.Stop();
+            Send(kCmdGetVersion);
+            return;
+        case kReplyVersion:
+            // A late second ":OK#" brings a second version reply; starting the erase again would
+            // run two conversations at once and write blocks to the wrong addresses.
+            if (m_bVersionAccepted) {
+                return;
+            }
+            m_bVersionAccepted = true;
+            m_host.buttons.EnableStart(false);
+            m_host.buttons.EnableOpen(false);
+            m_host.log.AppendLine(kLineConnected);
+            m_host.log.AppendLine(kLineProcessing);
+            m_host.log.AppendLine(kLineDuration);
+            m_host.log.AppendLine(kLineWait);
+            g_nStep = kFirstSectorStep;
+            std::memset(g_szAddress, 0, sizeof g_szAddress);
+            std::strcpy(g_szAddress, SectorDigits(SectorOfStep(g_nStep)).c_str());
+            SendAddressCommand(kCmdEraseExt, kSectorSuffix);
+            return;
+        case kReplyExOk:
+            SendAddressCommand(kCmdCheckBlankExt, kSectorSuffix);
+            return;
+        case kReplyBxOk:
+            NextSector();
+            return;
+        case kReplyRbOk:
+            CopyBlockToFlash();
+            return;
+        case kReplyWeOk:
+            NextBlockOrQuit();
+            return;
+        case kReplyQuitOk:
+            // The boot loader says this only to ":QUIT_COMM#"; before that it is no success.
+            if (!m_bQuitSent) {
+                EndReset();
+                return;
+            }
+            m_bDownloading = 0;
+            m_host.log.AppendLine(kLineSuccess);
+            m_host.buttons.EnableStart(true);
+            m_host.buttons.EnableOpen(true);
+            Finish(DownloadEnd::Success);
+            return;
+        default:
+            EndReset();
+            return;
+    }
+}
+
+void CDownloadSequencer::NextSector() {
+    ++g_nStep;
+    if (g_nStep % 4 == 0) {
+        m_host.progress.SetPos(g_nStep / 4);
+    }
+    if (g_nStep == kSkipFromStep) {
+        g_nStep = kSkipToStep;
+    } else if (g_nStep == kPastLastSectorStep) {
+        g_nStep = 0;
+        NextBlockOrQuit();
+        return;
+    }
+    if (SectorOfStep(g_nStep) > 0xFFFFFu) {
+        EndReset();  // only a reply out of all order gets here
+        return;
+    }
+    std::memset(g_szAddress, 0, sizeof g_szAddress);
+    std::strcpy(g_szAddress, SectorDigits(SectorOfStep(g_nStep)).c_str());
+    SendAddressCommand(kCmdEraseExt, kSectorSuffix);
+}
+
+void CDownloadSequencer::NextBlockOrQuit() {
+    if (!m_pImageFile.IsOpen()) {
+        EndReset();  // no image to send: never read a closed stream
+        return;
+    }
+    if (m_pImageFile.IsExhausted()) {
+        m_pImageFile.Close();
+        m_bQuitSent = true;
+        Send(kCmdQuit);
+        return;
+    }
+    auto* block = reinterpret_cast<std::uint8_t*>(g_szCommand);
+    if (m_pImageFile.ReadBlock(block) < 0) {
+        EndWithError(DownloadEnd::ImageChanged,
+                     "The data file " + m_strFilePath + " changed while it was being sent.\r\n");
+        return;
+    }
+    block[kBlockDataSize] = Crc8(block, kBlockDataSize);
+    // The command and its block go out back to back; the boot loader answers both at once.
+    static const char kDownData[] = ":DOWN DATA#";
+    m_host.port.SetOutput(reinterpret_cast<const std::uint8_t*>(kDownData), sizeof kDownData - 1);
+    m_host.port.SetOutput(block, kBlockSize);
+    ++m_nBlocksSent;
+    ArmReplyTimer();
+}
+
+void CDownloadSequencer::CopyBlockToFlash() {
+    if (g_nStep >= kMaxBlocks) {
+        EndReset();  // past the last address the field can hold: only out-of-order replies do this
+        return;
+    }
+    ++g_nStep;
+    m_host.progress.SetPos(g_nStep + kErasePositions);
+    std::memset(g_szCommand, 0, sizeof g_szCommand);
+    std::memset(g_szAddress, 0, sizeof g_szAddress);
+    std::strcpy(g_szAddress, BlockDigits(g_nStep).c_str());
+    SendAddressCommand(kCmdRamToExt, kBlockSuffix);
+}
+
+void CDownloadSequencer::SendAddressCommand(const char* word, const char* suffix) {
+    std::memset(g_szCommand, 0, sizeof g_szCommand);
+    std::strcpy(g_szCommand, word);
+    std::strcat(g_szCommand, g_szAddress);
+    std::strcat(g_szCommand, suffix);
+    std::strcat(g_szCommand, kCmdEnd);
+    Send(g_szCommand);
+}
+
+void CDownloadSequencer::Send(const char* command) {
+    if (command != g_szCommand) {
+        std::memset(g_szCommand, 0, sizeof g_szCommand);
+        std::strcpy(g_szCommand, command);
+    }
+    m_host.port.SetOutput(reinterpret_cast<const std::uint8_t*>(g_szCommand),
+                          std::strlen(g_szCommand));
+    ArmReplyTimer();
+}
+
+void CDownloadSequencer::ArmReplyTimer() {
+    m_host.replyTimer.Start(m_nReplyTimeoutMs);
+}
+
+void CDownloadSequencer::EndWithError(DownloadEnd end, const std::string& reason) {
+    m_bDownloading = 0;
+    if (!reason.empty()) {
+        m_host.log.AppendLine(reason);
+    }
+    m_host.log.AppendLine(kLineError);
+    m_host.buttons.EnableStart(true);
+    m_host.buttons.EnableOpen(true);
+    Finish(end);
+}
+
+void CDownloadSequencer::EndReset() {
+    m_bDownloading = 0;
+    m_host.wakeUpTimer.Stop();
+    m_host.log.Clear();
+    m_host.log.AppendLine(kLineCheckDevices);
+    m_host.buttons.EnableStart(true);
+    // Open Data File too: otherwise a reset in the erase phase leaves no way to choose another
+    // file.
+    m_host.buttons.EnableOpen(true);
+    Finish(DownloadEnd::Unrecognised);
+}
+
+void CDownloadSequencer::Finish(DownloadEnd end) {
+    // A stopped download sends nothing more: no wake-up bytes, no waiting for a reply.
+    m_host.wakeUpTimer.Stop();
+    m_host.replyTimer.Stop();
+    m_reply.Clear();
+    m_pImageFile.Close();
+    m_bQuitSent = false;
+    m_lastEnd = end;
+    if (m_onEnd) {
+        m_onEnd(end);
+    }
+}

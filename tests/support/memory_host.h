@@ -1,0 +1,107 @@
+// An in-memory stand-in for everything the download sequencer talks to: it records what goes on
+// the wire, in the log box, on the progress bar and the buttons, and lets a test play the boot
+// loader by queueing receive events by hand.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "download_host.h"
+
+class CMemoryPort : public ICommPort {
+public:
+    void SetCommPort(const std::string& portName) override { portNameSet = portName; }
+    void SetSettings(const std::string& value) override { settings = value; }
+    void SetRThreshold(short value) override { rThreshold = value; }
+    void SetInputMode(long value) override { inputMode = value; }
+    void SetInputLen(short value) override { inputLen = value; }
+    void SetOutBufferSize(short value) override { outBufferSize = value; }
+    bool GetPortOpen() const override { return open; }
+    bool SetPortOpen(bool value) override {
+        if (value && refuseOpen) {
+            return false;
+        }
+        open = value;
+        if (value) {
+            ++opens;
+            input.clear();
+        }
+        return true;
+    }
+    std::string GetLastErrorText() const override { return errorText; }
+    short GetCommEvent() const override { return event; }
+    std::vector<std::uint8_t> GetInput() override {
+        ++reads;
+        std::vector<std::uint8_t> bytes;
+        bytes.swap(input);
+        return bytes;
+    }
+    void SetOutput(const std::uint8_t* data, std::size_t size) override {
+        writes.emplace_back(data, data + size);
+        wire.insert(wire.end(), data, data + size);
+    }
+
+    std::string portNameSet, settings, errorText;
+    short rThreshold = 0, inputLen = -1, outBufferSize = 0, event = 0;
+    long inputMode = 0;
+    bool open = false, refuseOpen = false;
+    int opens = 0, reads = 0;
+    std::vector<std::uint8_t> input;                // waiting to be read
+    std::vector<std::vector<std::uint8_t>> writes;  // each SetOutput call
+    std::vector<std::uint8_t> wire;                 // everything written, in order
+};
+
+class CMemoryLog : public IDownloadLog {
+public:
+    void Clear() override { text.clear(); }
+    void AppendLine(const std::string& line) override { text += line; }
+    void ShowPortError(const std::string& message) override { portErrors.push_back(message); }
+    std::string text;
+    std::vector<std::string> portErrors;
+};
+
+class CMemoryProgress : public IProgress {
+public:
+    void SetRange(int lower, int upper) override { ranges.emplace_back(lower, upper); }
+    int SetPos(int pos) override {
+        const int old = position;
+        position = pos;
+        positions.push_back(pos);
+        return old;
+    }
+    int position = 0;
+    std::vector<std::pair<int, int>> ranges;
+    std::vector<int> positions;
+};
+
+class CMemoryButtons : public IButtons {
+public:
+    void EnableStart(bool enable) override { start = enable; }
+    void EnableOpen(bool enable) override { open = enable; }
+    bool start = true, open = true;
+};
+
+class CMemoryTimer : public ITimer {
+public:
+    void Start(int intervalMs) override {
+        active = true;
+        interval = intervalMs;
+        ++starts;
+    }
+    void Stop() override { active = false; }
+    bool IsActive() const override { return active; }
+    bool active = false;
+    int interval = 0, starts = 0;
+};
+
+// All of the above, wired as a DownloadHost.
+struct CMemoryHost {
+    CMemoryPort port;
+    CMemoryLog log;
+    CMemoryProgress progress;
+    CMemoryButtons buttons;
+    CMemoryTimer wakeUpTimer;
+    CMemoryTimer replyTimer;
+    DownloadHost Host() { return {port, log, progress, buttons, wakeUpTimer, replyTimer}; }
+};
