@@ -206,6 +206,11 @@ void CDownloadSequencer::ActOnReply(int replyIndex) {
             SendAddressCommand(kCmdEraseExt, kSectorSuffix);
             return;
         case kReplyExOk:
+            // Only an erase leaves a sector address behind; out of order, there is none to check.
+            if (std::strlen(g_szAddress) != 5) {
+                EndReset();
+                return;
+            }
             SendAddressCommand(kCmdCheckBlankExt, kSectorSuffix);
             return;
         case kReplyBxOk:

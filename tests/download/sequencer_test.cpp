@@ -354,6 +354,16 @@ TEST_F(SequencerTest, ImageThatShrinksWhileSendingEndsWithAnError) {
     EXPECT_TRUE(host.buttons.start);
 }
 
+TEST_F(SequencerTest, EraseReplyWithoutAnEraseResets) {
+    CTempImage image(3000);
+    sequencer.SetFilePath(image.path);
+    talk.overrides[kFirstBlock + 1] = ":EX_OK#";  // in the data phase, no sector is being erased
+    talk.Run();
+    EXPECT_EQ(sequencer.LastEnd(), DownloadEnd::Unrecognised);
+    EXPECT_EQ(talk.commands.back(), ":RAMTO_EXT 81000000#");
+    EXPECT_EQ(host.port.writes.size(), talk.commands.size() + 1);  // and its block
+}
+
 TEST_F(SequencerTest, RepliesOutOfOrderNeverProduceMalformedCommands) {
     CTempImage image(0);
     sequencer.SetFilePath(image.path);
@@ -362,7 +372,7 @@ TEST_F(SequencerTest, RepliesOutOfOrderNeverProduceMalformedCommands) {
     talk.Deliver(":OK#");
     talk.Deliver(":English Ver1.0#");
     for (int i = 0; i < 300 && sequencer.IsDownloading(); ++i) {
-        talk.Deliver(i % 3 ? ":RB_OK#" : ":BX_OK#");
+        talk.Deliver(i % 3 ? ":RB_OK#" : (i % 2 ? ":BX_OK#" : ":EX_OK#"));
     }
     for (const auto& write : host.port.writes) {
         const std::string text(write.begin(), write.end());
