@@ -1,0 +1,213 @@
+// The serial control the download talks through, over a QSerialPort.
+#include "mscomm.h"
+
+#include <utility>
+
+#include "line_settings.h"
+#include "port_errors.h"
+#include "port_names.h"
+
+#if defined(__linux__)
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
+
+namespace {
+
+// The file whose permissions decide whether the user may open the port.
+std::string DeviceFilePath(const std::string& systemName) {
+#if defined(_WIN32)
+    return systemName;
+#else
+    // QSerialPort looks plain names such as "ttyUSB0" up under /dev.
+    return systemName.find('/') == std::string::npos ? "/dev/" + systemName : systemName;
+#endif
+}
+
+// USB serial adapters hold received bytes back for their latency timer (16 ms by default) unless
+// the driver runs in low-latency mode, which would slow every reply of the conversation.
+// Pseudo-terminals and some drivers refuse the request; the line works without it.
+void RequestLowLatency([[maybe_unused]] QSerialPort& port) {
+#if defined(__linux__)
+    const int fd = port.handle();
+    serial_struct info{};
+    if (::ioctl(fd, TIOCGSERIAL, &info) == 0 && (info.flags & ASYNC_LOW_LATENCY) == 0) {
+        info.flags |= ASYNC_LOW_LATENCY;
+        ::ioctl(fd, TIOCSSERIAL, &info);
+    }
+#endif
+}
+
+bool ApplyLineSettings(QSerialPort& port, const LineSettings& settings) {
+    return port.setBaudRate(settings.baudRate) && port.setDataBits(settings.dataBits) &&
+           port.setParity(settings.parity) && port.setStopBits(settings.stopBits) &&
+           port.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+}  // namespace
+
+CMSComm::CMSComm(QObject* parent) : QObject(parent) {
+    connect(&m_port, &QSerialPort::readyRead, this, &CMSComm::HandleReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &CMSComm::HandleError);
+}
+
+CMSComm::~CMSComm() {
+    // Closing a hung-up port reports errors; they must not reach a half-destroyed object.
+    m_port.disconnect(this);
+    if (m_port.isOpen()) {
+        m_port.close();
+    }
+}
+
+void CMSComm::SetCommPort(const std::string& portName) {
+    m_strPortName = portName;
+}
+
+void CMSComm::SetSettings(const std::string& settings) {
+    m_strSettings = settings;
+}
+
+void CMSComm::SetRThreshold(short threshold) {
+    m_nRThreshold = threshold;
+}
+
+void CMSComm::SetInputMode(long mode) {
+    // Reads return bytes in either mode: text and binary input differ only in the variant type.
+    m_nInputMode = mode;
+}
+
+void CMSComm::SetInputLen(short length) {
+    m_nInputLen = length;
+}
+
+void CMSComm::SetOutBufferSize(short size) {
+    // QSerialPort's write buffer grows as needed, so the size is only kept.
+    m_nOutBufferSize = size;
+}
+
+bool CMSComm::GetPortOpen() const {
+    return m_state == State::Open;
+}
+
+bool CMSComm::SetPortOpen(bool open) {
+    if (open) {
+        return m_state == State::Open || OpenPort();
+    }
+    // Set first: closing a hung-up line reports errors that are not a new loss.
+    m_state = State::Closed;
+    if (m_port.isOpen()) {
+        m_port.close();
+    }
+    m_port.clearError();
+    return true;
+}
+
+std::string CMSComm::GetLastErrorText() const {
+    return m_strLastError;
+}
+
+short CMSComm::GetCommEvent() const {
+    return m_nCommEvent;
+}
+
+std::vector<std::uint8_t> CMSComm::GetInput() {
+    if (m_state != State::Open) {
+        return {};
+    }
+    const QByteArray bytes = m_nInputLen > 0 ? m_port.read(m_nInputLen) : m_port.readAll();
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
+void CMSComm::SetOutput(const std::uint8_t* data, std::size_t size) {
+    if (m_state != State::Open || size == 0) {
+        return;
+    }
+    // Queued in QSerialPort's write buffer and sent from the event loop; a failure shows up as
+    // an error and so as a lost line.
+    m_port.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+}
+
+bool CMSComm::OpenPort() {
+    // A lost line whose close is still queued is closed here, before it is opened afresh.
+    if (m_port.isOpen()) {
+        m_state = State::Closed;
+        m_port.close();
+    }
+    m_port.clearError();
+    m_strLastError.clear();
+
+    const std::optional<LineSettings> settings = ParseLineSettings(m_strSettings);
+    if (!settings) {
+        return RefuseOpen(InvalidSettingsText(m_strPortName, m_strSettings));
+    }
+    const std::string systemName = ResolvePortName(m_strPortName);
+    m_port.setPortName(QString::fromStdString(systemName));
+    // Errors reported while opening belong to the open, not to a line that was lost.
+    m_state = State::Opening;
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError error = m_port.error();
+        const std::string reason = m_port.errorString().toStdString();
+        const PortOpenFailure failure =
+            ClassifyOpenFailure(error, IsDeviceAccessible(DeviceFilePath(systemName)));
+        return RefuseOpen(PortOpenErrorText(m_strPortName, systemName, failure, reason));
+    }
+    if (!ApplyLineSettings(m_port, *settings)) {
+        const std::string reason = "the line settings \"" + m_strSettings +
+                                   "\" are not supported: " + m_port.errorString().toStdString();
+        m_port.close();
+        return RefuseOpen(
+            PortOpenErrorText(m_strPortName, systemName, PortOpenFailure::Other, reason));
+    }
+    m_port.setReadBufferSize(0);
+    RequestLowLatency(m_port);
+    // Bytes that waited before the port was opened (a boot loader's earlier answers, line noise
+    // from plugging in) would be taken for the reply to the first command.
+    m_port.clear();
+    m_port.clearError();
+    m_nCommEvent = 0;
+    m_state = State::Open;
+    return true;
+}
+
+bool CMSComm::RefuseOpen(std::string message) {
+    m_state = State::Closed;
+    m_port.clearError();
+    m_strLastError = std::move(message);
+    return false;
+}
+
+void CMSComm::HandleReadyRead() {
+    if (m_state != State::Open || m_nRThreshold <= 0 || m_port.bytesAvailable() < m_nRThreshold) {
+        return;
+    }
+    m_nCommEvent = kComEvReceive;
+    emit OnComm();
+}
+
+void CMSComm::HandleError(QSerialPort::SerialPortError error) {
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError ||
+        m_state != State::Open) {
+        return;
+    }
+    // A hung-up line reports the same error over and over: only the first one counts.
+    m_state = State::Lost;
+    std::string reason = LineLossReason(error);
+    if (reason.empty()) {
+        reason = m_port.errorString().toStdString();
+    }
+    m_strLastError = LineLostText(m_strPortName, reason);
+    // QSerialPort is still inside its own read or write handler here; closing it under that
+    // handler's feet is not safe, so the close follows as the next event.
+    QMetaObject::invokeMethod(this, &CMSComm::FinishLineLoss, Qt::QueuedConnection);
+}
+
+void CMSComm::FinishLineLoss() {
+    if (m_state != State::Lost) {
+        return;  // the port was closed or opened again in the meantime
+    }
+    m_state = State::Closed;
+    m_port.close();
+    m_port.clearError();
+    m_nCommEvent = kComEvLineLost;
+    emit OnComm();
+}

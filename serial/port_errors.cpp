@@ -1,0 +1,96 @@
+// The texts that tell the user why a serial port cannot be opened or was lost, with the fix.
+#include "port_errors.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::string PortLabel(const std::string& userName, const std::string& devicePath) {
+    if (devicePath.empty() || devicePath == userName) {
+        return userName;
+    }
+    return userName + " (" + devicePath + ")";
+}
+
+std::string WithoutFinalStop(std::string text) {
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+}  // namespace
+
+PortOpenFailure ClassifyOpenFailure(QSerialPort::SerialPortError error, bool deviceAccessible) {
+    switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            return PortOpenFailure::NotFound;
+        case QSerialPort::PermissionError:
+            return deviceAccessible ? PortOpenFailure::Busy : PortOpenFailure::PermissionDenied;
+        default:
+            return PortOpenFailure::Other;
+    }
+}
+
+bool IsDeviceAccessible(const std::string& devicePath) {
+#if defined(_WIN32)
+    // Windows grants access per open, not per device file; a refused open there means busy.
+    (void)devicePath;
+    return true;
+#else
+    return ::access(devicePath.c_str(), R_OK | W_OK) == 0;
+#endif
+}
+
+std::string PortOpenErrorText(const std::string& userName, const std::string& devicePath,
+                              PortOpenFailure failure, const std::string& systemReason) {
+    const std::string head =
+        "Cannot open the serial port " + PortLabel(userName, devicePath) + ": ";
+    switch (failure) {
+        case PortOpenFailure::NotFound:
+            return head + "no such port; check the port name and that the adapter is plugged in.";
+        case PortOpenFailure::PermissionDenied:
+#if defined(__linux__)
+            return head +
+                   "permission denied; add your user to the dialout group "
+                   "(sudo usermod -aG dialout $USER) and log in again.";
+#else
+            return head + "permission denied.";
+#endif
+        case PortOpenFailure::Busy:
+            return head + "another program is using it; close that program.";
+        case PortOpenFailure::Other:
+            break;
+    }
+    const std::string reason = WithoutFinalStop(systemReason);
+    return head + (reason.empty() ? std::string("unknown error") : reason) + ".";
+}
+
+std::string InvalidSettingsText(const std::string& userName, const std::string& settings) {
+    return "Cannot open the serial port " + userName + ": the line settings \"" + settings +
+           "\" are not valid (expected baud,parity,data bits,stop bits such as "
+           "\"115200,n,8,1\").";
+}
+
+std::string LineLossReason(QSerialPort::SerialPortError error) {
+    switch (error) {
+        case QSerialPort::ResourceError:
+            return "the device is gone (adapter unplugged?)";
+        case QSerialPort::ReadError:
+            return "reading from it failed (adapter unplugged or line hung up)";
+        case QSerialPort::WriteError:
+            return "writing to it failed (adapter unplugged or line hung up)";
+        default:
+            return std::string();
+    }
+}
+
+std::string LineLostText(const std::string& userName, const std::string& reason) {
+    const std::string cause = WithoutFinalStop(reason);
+    return "the serial line to " + userName +
+           " was lost: " + (cause.empty() ? std::string("unknown error") : cause);
+}

@@ -1,0 +1,10 @@
+// Runs the serial tests inside a QCoreApplication, whose event loop delivers the port's events.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
