@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian/Ubuntu packages the build and the tests need, when any is missing.
+# Usage: install-deps.sh [--fuzz]   (--fuzz adds clang and its fuzzer runtime)
+set -euo pipefail
+
+packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev fonts-dejavu-core)
+if [[ "${1:-}" == "--fuzz" ]]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+if [[ $(id -u) -eq 0 ]]; then
+    sudo=()
+elif command -v sudo >/dev/null; then
+    sudo=(sudo)
+else
+    echo "These packages are missing and neither root nor sudo is available: ${missing[*]}" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the whole suite, then the whole suite
+# again under AddressSanitizer + UndefinedBehaviorSanitizer, then a short run of each fuzzer
+# and of the benchmark.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh" --fuzz
+export QT_QPA_PLATFORM=offscreen
+
+echo "== Build and test =="
+"$root/scripts/build.sh" "$root/build"
+ctest --test-dir "$root/build" --output-on-failure -j2
+
+echo "== Build and test under AddressSanitizer + UndefinedBehaviorSanitizer =="
+"$root/scripts/build.sh" "$root/build-asan" -DAFD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$root/build-asan" --output-on-failure -j2
+
+if [[ -x "$root/scripts/fuzz-smoke.sh" ]]; then
+    echo "== Fuzz smoke =="
+    "$root/scripts/fuzz-smoke.sh" 30
+fi
+if [[ -x "$root/scripts/bench.sh" ]]; then
+    echo "== Benchmark smoke =="
+    "$root/scripts/bench.sh" --smoke
+fi
