@@ -12,6 +12,7 @@ function(afd_add_test name)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
     gtest_discover_tests(${name}
+        TEST_PREFIX "${name}."
         DISCOVERY_TIMEOUT 60
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
 endfunction()

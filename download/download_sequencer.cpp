@@ -170,9 +170,11 @@ void CDownloadSequencer::OnReplyTimeout() {
     if (!m_bDownloading) {
         return;
     }
-    const std::string limit = m_nReplyTimeoutMs % 1000 == 0
-                                  ? std::to_string(m_nReplyTimeoutMs / 1000) + " seconds"
-                                  : std::to_string(m_nReplyTimeoutMs) + " ms";
+    const int seconds = m_nReplyTimeoutMs / 1000;
+    const std::string limit = m_nReplyTimeoutMs % 1000 != 0
+                                  ? std::to_string(m_nReplyTimeoutMs) + " ms"
+                              : seconds == 1 ? std::string("1 second")
+                                             : std::to_string(seconds) + " seconds";
     EndWithError(DownloadEnd::Timeout,
                  "The hand controller did not answer within " + limit + ".\r\n");
 }

@@ -1,0 +1,23 @@
+// flashdl's command line: what the user asked for, or why the request makes no sense.
+#pragma once
+
+#include <QStringList>
+#include <optional>
+#include <string>
+
+struct FlashdlRequest {
+    enum class Action { Flash, Simulate, ListPorts, Help, Version, UsageError };
+    Action action = Action::UsageError;
+    std::string port;                      // Flash
+    std::optional<std::string> imagePath;  // Flash (always set), Simulate (optional)
+    int replyTimeoutMs = 10000;
+    std::string error;  // UsageError: what is wrong, without the program name
+};
+
+// `arguments` includes the program name first, as QCoreApplication::arguments() gives it.
+FlashdlRequest ParseCommandLine(const QStringList& arguments);
+
+// The help text, ending in a line end.
+std::string UsageText();
+// The short synopsis shown after a usage error.
+std::string SynopsisText();

@@ -1,0 +1,39 @@
+// Flashing through a real port, and the download run that flashing into the emulator shares.
+#include "flash_commands.h"
+
+#include "download_outcome.h"
+#include "firmware_image.h"
+#include "headless_download.h"
+#include "interrupt_watcher.h"
+
+bool CheckImageReadable(const std::string& path, std::string* reason) {
+    CImageFile image;
+    return image.Open(path, reason);
+}
+
+DownloadEnd RunDownload(const std::string& port, const std::string& imagePath, int replyTimeoutMs,
+                        CConsoleReporter& reporter) {
+    CHeadlessDownload download;
+    download.SetCallbacks(reporter.Callbacks());
+    download.SetReplyTimeoutMs(replyTimeoutMs);
+    const CInterruptWatcher interrupt([&download] { download.Stop(); });
+    download.Start(port, imagePath);
+    // While the boot loader has not woken up, waiting is what the user asked for; once it
+    // talks, the reply time-out ends any hang.
+    const DownloadEnd end = download.RunUntilEnd(-1);
+    reporter.FinishBar();
+    if (end != DownloadEnd::Success && end != DownloadEnd::PortError) {
+        reporter.PrintError(FailureMessage(end));
+    }
+    return end;
+}
+
+int RunFlashCommand(const FlashdlRequest& request, CConsoleReporter& reporter) {
+    const std::string& imagePath = *request.imagePath;
+    std::string reason;
+    if (!CheckImageReadable(imagePath, &reason)) {
+        reporter.PrintError("cannot read the image file " + imagePath + ": " + reason + ".");
+        return kExitCannotStart;
+    }
+    return ExitStatusFor(RunDownload(request.port, imagePath, request.replyTimeoutMs, reporter));
+}
