@@ -1,10 +1,13 @@
 // Renders the main window halfway through a download against the emulated controller and saves
-// it as a PNG: afd_window_screenshot <file.png> (run under a display server such as Xvfb).
+// it as a PNG: afd_window_screenshot <file.png> [--hover] (under Xvfb or the offscreen platform).
+// With --hover the controller refuses a block halfway, and the picture shows the pointer resting
+// on Start Download for the next attempt.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
@@ -41,13 +44,18 @@ bool SpinUntil(const std::function<bool()>& condition, int hangGuardMs) {
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: afd_window_screenshot <file.png>\n");
+        std::fprintf(stderr, "usage: afd_window_screenshot <file.png> [--hover]\n");
         return 2;
     }
+    const bool hover = argc > 2 && QString::fromLocal8Bit(argv[2]) == QStringLiteral("--hover");
     CFlashDownloaderApp::SetUpApplication();
 
     EmulatorOptions options;
     options.paceLineRate = true;  // as slow as a real line, so the picture catches it halfway
+    if (hover) {
+        // The copy of block 25 of 48 fails: commands 0 and 1, 136 erase commands, two per block.
+        options.fault = {FaultKind::ErrorReply, 2 + 136 + 2 * 24 + 1, ":WE_ERR#", 3};
+    }
     CPtyBootLoader loader(options);
     std::string error;
     if (!loader.Start(&error)) {
@@ -79,6 +87,20 @@ int main(int argc, char* argv[]) {
     if (!SpinUntil([&] { return progress->GetPos() >= halfway; }, 120000)) {
         std::fprintf(stderr, "the download did not get halfway\n");
         return 1;
+    }
+    if (hover) {
+        auto* start = dlg.findChild<QPushButton*>(QStringLiteral("IDC_START_DOWNLOAD"));
+        if (!SpinUntil([&] { return start->isEnabled(); }, 60000)) {
+            std::fprintf(stderr, "the download did not end at the refused block\n");
+            return 1;
+        }
+        const QPointF inside(start->width() / 2.0, start->height() / 2.0);
+        QMouseEvent move(QEvent::MouseMove, inside, start->mapToGlobal(inside), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(start, &move);
+        QElapsedTimer settle;
+        settle.start();
+        SpinUntil([&] { return settle.elapsed() > 100; }, 1000);  // the hover time passes
     }
     if (!dlg.grab().save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
