@@ -75,18 +75,6 @@ TEST(LinkProtocol, SectorAddressesOfTheEraseSteps) {
     }
 }
 
-TEST(LinkProtocol, CommandAndReplyTexts) {
-    EXPECT_STREQ(kCmdGetVersion, ":GET_VER00#");
-    EXPECT_STREQ(kCmdDownData, ":DOWN DATA#");
-    EXPECT_STREQ(kCmdQuit, ":QUIT_COMM#");
-    EXPECT_STREQ(kReplies[kReplyVersion], ":English Ver1.0#");
-    const std::vector<std::string> errors = {":EI_ERR#", ":BI_ERR#", ":RB_ERR#", ":WI_ERR#",
-                                             ":EX_ERR#", ":BX_ERR#", ":WE_ERR#"};
-    for (int i = 0; i < kErrorReplyCount; ++i) {
-        EXPECT_EQ(kReplies[i], errors[static_cast<std::size_t>(i)]);
-    }
-}
-
 TEST(LinkProtocol, BlockCount) {
     for (auto [bytes, blocks] : std::vector<std::pair<long long, long long>>{
              {0, 0}, {1, 1}, {1023, 1}, {1024, 1}, {1025, 2}, {2048, 2}, {2500, 3}}) {
