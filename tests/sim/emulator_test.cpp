@@ -1,0 +1,170 @@
+// What the end-to-end tests cannot show about the emulated boot loader: a wrong CRC, commands
+// split across reads, each fault's bytes; over a pty a hang-up, a prompt Stop() and pacing.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "emulated_boot_loader.h"
+#include "line_pacer.h"
+#include "pty_boot_loader.h"
+#include "unique_fd.h"
+
+namespace {
+
+// 1024 zero bytes, whose CRC-8 is zero too, with a right and a wrong CRC.
+const std::string kBlock = ":DOWN DATA#" + std::string(1025, '\0');
+const std::string kBadBlock = ":DOWN DATA#" + std::string(1024, '\0') + '\x01';
+// The commands from the wake-up on, each with its normal reply.
+const std::vector<std::pair<std::string, std::string>> kConversation = {
+    {"\xAA", ":OK#"},
+    {":GET_VER00#", ":English Ver1.0#"},
+    {":ERASE_EXT 81000000#", ":EX_OK#"},
+    {":CHKBL_EXT 81000000#", ":BX_OK#"},
+    {kBadBlock, ":RB_ERR#"},
+    {":RAMTO_EXT 81000000#", ":WE_ERR#"},  // the refused block was not staged
+    {kBlock, ":RB_OK#"},
+    {":RAMTO_EXT 81000000#", ":WE_OK#"},
+    {":QUIT_COMM#", ":QUIT_OK#"}};
+
+// Appends (bytes, delay before in ms, input taken when it was due) of each write for one read.
+using Writes = std::vector<std::tuple<std::string, int, std::size_t>>;
+void Receive(CEmulatedBootLoader& loader, const std::string& input, std::size_t offset,
+             Writes& out) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(input.data());
+    for (const auto& write : loader.Receive(bytes, input.size(), true)) {
+        out.emplace_back(std::string(write.bytes.begin(), write.bytes.end()), write.delayBeforeMs,
+                         offset + write.inputEnd);
+    }
+}
+
+// However the input is cut into reads, each reply is due once its command's last byte is in.
+TEST(EmulatedBootLoader, CommandsSplitAcrossReadsGetTheSameReplies) {
+    std::string stream;
+    Writes expected;
+    for (const auto& [command, reply] : kConversation) {
+        stream += command;
+        expected.emplace_back(reply, 0, stream.size());
+    }
+    for (const std::size_t size : {1, 3, 11, 1036, 1 << 20}) {
+        SCOPED_TRACE(size);
+        CEmulatedBootLoader loader;
+        Writes writes;
+        for (std::size_t at = 0; at < stream.size(); at += size) {
+            Receive(loader, stream.substr(at, size), at, writes);
+        }
+        EXPECT_EQ(writes, expected);
+        EXPECT_EQ(loader.ReadFlash(0x81000000, 1024), std::vector<std::uint8_t>(1024, 0));
+    }
+}
+
+TEST(EmulatedBootLoader, EachFaultShapesTheReplies) {
+    using K = FaultKind;
+    using Instead = std::vector<std::pair<std::string, int>>;
+    const std::pair<FaultPlan, Instead> table[] = {
+        // The plan for command k, and the writes (bytes, delay before in ms) instead of its reply.
+        {{K::ErrorReply, 7, ":WE_ERR#"}, {{":WE_ERR#", 0}}},
+        {{K::UnknownReply, 3, ""}, {{":WHAT#", 0}}},
+        {{K::SplitReply, 1, ""}, {{":English", 0}, {" Ver1.0#", 20}}},
+        {{K::NoiseBeforeReply, 3, "", 3}, {{std::string(3, '\0') + ":BX_OK#", 0}}},
+        {{K::ZeroAfterReply, 7, ""}, {{std::string(":WE_OK#\0JUNK", 12), 0}}},
+        {{K::Silence, 8, ""}, {}},
+        {{K::HangUp, 8, ""}, {}},
+        {{K::OtherVersion, 1, ""}, {{":English Ver2.0#", 0}}},
+        {{K::LateSecondOk, 0, ""}, {{":OK#", 0}, {":OK#", 30}}},
+    };
+    for (const auto& [plan, instead] : table) {
+        SCOPED_TRACE(static_cast<int>(plan.kind));
+        CEmulatedBootLoader loader(EmulatorOptions{0, false, 0, plan});
+        Writes writes;
+        Writes expected;
+        for (std::size_t k = 0; k < kConversation.size(); ++k) {
+            const auto& [command, reply] = kConversation[k];
+            Receive(loader, command, 0, writes);
+            const bool faulty = static_cast<int>(k) == plan.atCommand;
+            for (const auto& [bytes, delay] : faulty ? instead : Instead{{reply, 0}}) {
+                expected.emplace_back(bytes, delay, command.size());
+            }
+        }
+        EXPECT_EQ(writes, expected);
+    }
+}
+
+using Clock = std::chrono::steady_clock;
+
+// An emulated controller on a pseudo-terminal, with the test playing the tool on the slave.
+struct Line {
+    explicit Line(const EmulatorOptions& options) : loader(options) {
+        std::string error;
+        EXPECT_TRUE(loader.Start(&error)) << error;
+        fd.Reset(::open(loader.SlavePath().c_str(), O_RDWR | O_NOCTTY));
+    }
+    bool Write(const std::string& bytes) const {
+        return ::write(fd.Get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+    // Gives up when the line ends or at a hang guard.
+    std::string Read(std::size_t size) {
+        std::string got;
+        char buffer[2048];
+        pollfd ready{fd.Get(), POLLIN, 0};
+        while (got.size() < size && !lineEnded && ::poll(&ready, 1, 20000) > 0) {
+            const ssize_t n = ::read(fd.Get(), buffer, std::min(sizeof buffer, size - got.size()));
+            lineEnded = n <= 0;  // end of file, or EIO once the master is gone
+            got.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        }
+        return got;
+    }
+    CPtyBootLoader loader;
+    sim::CUniqueFd fd;
+    bool lineEnded = false;
+};
+
+TEST(PtyBootLoader, HangUpEndsTheToolsLine) {
+    Line line(EmulatorOptions{0, false, 0, {FaultKind::HangUp, 1, ""}});
+    ASSERT_TRUE(line.Write("\xAA"));
+    ASSERT_EQ(line.Read(4), ":OK#");
+    ASSERT_TRUE(line.Write(":GET_VER00#"));
+    EXPECT_EQ(line.Read(1), "");
+    EXPECT_TRUE(line.lineEnded);
+    EXPECT_FALSE(line.loader.WaitForCommandCount(2, 20000)) << "the thread has ended";
+    EXPECT_TRUE(line.loader.HungUp());
+}
+
+TEST(PtyBootLoader, StopReturnsWhileAReplyIsPending) {
+    Line line(EmulatorOptions{0, false, 600 * 1000 * 1000, {}});
+    ASSERT_TRUE(line.Write("\xAA"));
+    for (int i = 0; i < 20000 && line.loader.WakeUpBytes() < 1; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const auto before = Clock::now();
+    line.loader.Stop();
+    EXPECT_LT(Clock::now() - before, std::chrono::seconds(60)) << "the reply is 10 min off";
+}
+
+// Lower bounds only: on a busy machine a reply may come late, never early.
+TEST(PtyBootLoader, RepliesAreNotEarly) {
+    const std::tuple<bool, int, std::string, std::string> table[] = {
+        {false, 30000, ":GET_VER00#", ":English Ver1.0#"}, {true, 20000, kBlock, ":RB_OK#"}};
+    for (const auto& [paced, latencyUs, command, reply] : table) {
+        SCOPED_TRACE(latencyUs);
+        Line line(EmulatorOptions{0, paced, latencyUs, {}});
+        ASSERT_TRUE(line.Write("\xAA"));
+        ASSERT_EQ(line.Read(4), ":OK#");
+        const auto sent = Clock::now();
+        ASSERT_TRUE(line.Write(command));
+        ASSERT_EQ(line.Read(reply.size()), reply);
+        const auto lineTime = sim::CLinePacer::LineTime(command.size() + reply.size());
+        EXPECT_GE(Clock::now() - sent,
+                  std::chrono::microseconds(latencyUs) + lineTime * (paced ? 1 : 0));
+    }
+}
+
+}  // namespace
