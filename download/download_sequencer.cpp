@@ -99,7 +99,6 @@ void CDownloadSequencer::OnStartDownload() {
     m_pImageFile.Close();
     m_reply.Clear();
     m_bVersionAccepted = false;
-    m_bQuitSent = false;
     m_nBlocksSent = 0;
     m_lastEnd = DownloadEnd::None;
 
@@ -124,6 +123,7 @@ void CDownloadSequencer::OnStartDownload() {
         return;
     }
     m_bDownloading = 1;
+    m_nAwaitedReply = kReplyOk;
     g_nImageKB = static_cast<int>(length / static_cast<long long>(kBlockDataSize));
     // The range counts the erase phase's 20 positions too, so the bar fills with the last block.
     m_host.progress.SetRange(0, kErasePositions + static_cast<int>(BlockCount(length)));
@@ -179,22 +179,34 @@ void CDownloadSequencer::OnReplyTimeout() {
                  "The hand controller did not answer within " + limit + ".\r\n");
 }
 
+// The boot loader answers a wake-up byte that was already on its way with a second ":OK#", and
+// that one with a second version reply; once the erase has begun, both are only late echoes.
+bool CDownloadSequencer::IsStaleHandshake(int replyIndex) const {
+    return m_bVersionAccepted && (replyIndex == kReplyOk || replyIndex == kReplyVersion);
+}
+
 void CDownloadSequencer::ActOnReply(int replyIndex) {
     if (replyIndex < kErrorReplyCount) {
         EndWithError(DownloadEnd::ErrorReply, std::string());
         return;
     }
+    if (IsStaleHandshake(replyIndex)) {
+        return;
+    }
+    // A late ":OK#" while the version is asked for asks again; every other success reply must
+    // answer the command last sent. Acting on any other would erase, copy or quit out of turn
+    // and could put blocks at the wrong addresses under a success line.
+    const bool askAgain = replyIndex == kReplyOk && m_nAwaitedReply == kReplyVersion;
+    if (replyIndex != m_nAwaitedReply && !askAgain) {
+        EndReset();
+        return;
+    }
     switch (replyIndex) {
         case kReplyOk:
             m_host.wakeUpTimer.Stop();
-            Send(kCmdGetVersion);
+            Send(kCmdGetVersion, kReplyVersion);
             return;
         case kReplyVersion:
-            // A late second ":OK#" brings a second version reply; starting the erase again would
-            // run two conversations at once and write blocks to the wrong addresses.
-            if (m_bVersionAccepted) {
-                return;
-            }
             m_bVersionAccepted = true;
             m_host.buttons.EnableStart(false);
             m_host.buttons.EnableOpen(false);
@@ -205,15 +217,10 @@ void CDownloadSequencer::ActOnReply(int replyIndex) {
             g_nStep = kFirstSectorStep;
             std::memset(g_szAddress, 0, sizeof g_szAddress);
             std::strcpy(g_szAddress, SectorDigits(SectorOfStep(g_nStep)).c_str());
-            SendAddressCommand(kCmdEraseExt, kSectorSuffix);
+            SendAddressCommand(kCmdEraseExt, kSectorSuffix, kReplyExOk);
             return;
         case kReplyExOk:
-            // Only an erase leaves a sector address behind; out of order, there is none to check.
-            if (std::strlen(g_szAddress) != 5) {
-                EndReset();
-                return;
-            }
-            SendAddressCommand(kCmdCheckBlankExt, kSectorSuffix);
+            SendAddressCommand(kCmdCheckBlankExt, kSectorSuffix, kReplyBxOk);
             return;
         case kReplyBxOk:
             NextSector();
@@ -225,11 +232,6 @@ void CDownloadSequencer::ActOnReply(int replyIndex) {
             NextBlockOrQuit();
             return;
         case kReplyQuitOk:
-            // The boot loader says this only to ":QUIT_COMM#"; before that it is no success.
-            if (!m_bQuitSent) {
-                EndReset();
-                return;
-            }
             m_bDownloading = 0;
             m_host.log.AppendLine(kLineSuccess);
             m_host.buttons.EnableStart(true);
@@ -254,13 +256,9 @@ void CDownloadSequencer::NextSector() {
         NextBlockOrQuit();
         return;
     }
-    if (SectorOfStep(g_nStep) > 0xFFFFFu) {
-        EndReset();  // only a reply out of all order gets here
-        return;
-    }
     std::memset(g_szAddress, 0, sizeof g_szAddress);
     std::strcpy(g_szAddress, SectorDigits(SectorOfStep(g_nStep)).c_str());
-    SendAddressCommand(kCmdEraseExt, kSectorSuffix);
+    SendAddressCommand(kCmdEraseExt, kSectorSuffix, kReplyExOk);
 }
 
 void CDownloadSequencer::NextBlockOrQuit() {
@@ -270,8 +268,7 @@ void CDownloadSequencer::NextBlockOrQuit() {
     }
     if (m_pImageFile.IsExhausted()) {
         m_pImageFile.Close();
-        m_bQuitSent = true;
-        Send(kCmdQuit);
+        Send(kCmdQuit, kReplyQuitOk);
         return;
     }
     auto* block = reinterpret_cast<std::uint8_t*>(g_szCommand);
@@ -286,38 +283,37 @@ void CDownloadSequencer::NextBlockOrQuit() {
     m_host.port.SetOutput(reinterpret_cast<const std::uint8_t*>(kDownData), sizeof kDownData - 1);
     m_host.port.SetOutput(block, kBlockSize);
     ++m_nBlocksSent;
+    m_nAwaitedReply = kReplyRbOk;
     ArmReplyTimer();
 }
 
 void CDownloadSequencer::CopyBlockToFlash() {
-    if (g_nStep >= kMaxBlocks) {
-        EndReset();  // past the last address the field can hold: only out-of-order replies do this
-        return;
-    }
     ++g_nStep;
     m_host.progress.SetPos(g_nStep + kErasePositions);
     std::memset(g_szCommand, 0, sizeof g_szCommand);
     std::memset(g_szAddress, 0, sizeof g_szAddress);
     std::strcpy(g_szAddress, BlockDigits(g_nStep).c_str());
-    SendAddressCommand(kCmdRamToExt, kBlockSuffix);
+    SendAddressCommand(kCmdRamToExt, kBlockSuffix, kReplyWeOk);
 }
 
-void CDownloadSequencer::SendAddressCommand(const char* word, const char* suffix) {
+void CDownloadSequencer::SendAddressCommand(const char* word, const char* suffix,
+                                            int awaitedReply) {
     std::memset(g_szCommand, 0, sizeof g_szCommand);
     std::strcpy(g_szCommand, word);
     std::strcat(g_szCommand, g_szAddress);
     std::strcat(g_szCommand, suffix);
     std::strcat(g_szCommand, kCmdEnd);
-    Send(g_szCommand);
+    Send(g_szCommand, awaitedReply);
 }
 
-void CDownloadSequencer::Send(const char* command) {
+void CDownloadSequencer::Send(const char* command, int awaitedReply) {
     if (command != g_szCommand) {
         std::memset(g_szCommand, 0, sizeof g_szCommand);
         std::strcpy(g_szCommand, command);
     }
     m_host.port.SetOutput(reinterpret_cast<const std::uint8_t*>(g_szCommand),
                           std::strlen(g_szCommand));
+    m_nAwaitedReply = awaitedReply;
     ArmReplyTimer();
 }
 
@@ -354,7 +350,7 @@ void CDownloadSequencer::Finish(DownloadEnd end) {
     m_host.replyTimer.Stop();
     m_reply.Clear();
     m_pImageFile.Close();
-    m_bQuitSent = false;
+    m_nAwaitedReply = -1;
     m_lastEnd = end;
     if (m_onEnd) {
         m_onEnd(end);

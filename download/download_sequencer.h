@@ -59,12 +59,13 @@ public:
 
 private:
     bool OpenPort();
-    void Send(const char* command);
-    void SendAddressCommand(const char* word, const char* suffix);
+    void Send(const char* command, int awaitedReply);
+    void SendAddressCommand(const char* word, const char* suffix, int awaitedReply);
     void NextSector();
     void NextBlockOrQuit();
     void CopyBlockToFlash();
     void ActOnReply(int replyIndex);
+    bool IsStaleHandshake(int replyIndex) const;
     void EndWithError(DownloadEnd end, const std::string& reason);
     void EndReset();
     void Finish(DownloadEnd end);
@@ -77,8 +78,10 @@ private:
     std::string m_strPortName = "COM1";
     int m_bDownloading = 0;
     CReplyAssembler m_reply;
+    // The success reply that answers the command last sent; any other success reply is not the
+    // boot loader's answer (a stray or garbled reply) and must not steer the download.
+    int m_nAwaitedReply = -1;
     bool m_bVersionAccepted = false;  // the erase has begun in this download
-    bool m_bQuitSent = false;         // ":QUIT_COMM#" went out after the last block
     DownloadEnd m_lastEnd = DownloadEnd::None;
     int m_nBlocksSent = 0;
     int m_nReplyTimeoutMs = kReplyTimeoutMs;

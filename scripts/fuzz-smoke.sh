@@ -19,7 +19,10 @@ targets=(fuzz_sequencer fuzz_reply_assembler)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DAFD_FUZZ=ON -DAFD_BUILD_GUI=OFF \
     -DAFD_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target "${targets[@]}" -j2
+cmake --build "$build" --target "${targets[@]}" fuzz_harness_test -j2
+
+# Every committed seed and every former finding once, and the harness's own checks.
+ctest --test-dir "$build/fuzz" --output-on-failure
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -28,6 +31,7 @@ status=0
 for target in "${targets[@]}"; do
     corpus="$work/$target"
     findings="$build/fuzz-findings/$target"
+    rm -rf "$findings"  # only this run's findings
     mkdir -p "$corpus" "$findings"
     cp "$root/fuzz/corpus/$target/"* "$corpus/"
     echo "== $target: ${seconds} s"

@@ -91,6 +91,6 @@ std::string LineLossReason(QSerialPort::SerialPortError error) {
 
 std::string LineLostText(const std::string& userName, const std::string& reason) {
     const std::string cause = WithoutFinalStop(reason);
-    return "the serial line to " + userName +
+    return "The serial line to " + userName +
            " was lost: " + (cause.empty() ? std::string("unknown error") : cause);
 }

@@ -57,7 +57,8 @@ public:
                     return;
                 }
             }
-            if (reply == ":WE_OK#") {
+            if (reply == ":WE_OK#" && command.rfind(":RAMTO_EXT ", 0) == 0 &&
+                staged.size() >= 1024) {
                 const unsigned address = std::stoul(command.substr(11, 8), nullptr, 16);
                 flash[address] = std::vector<std::uint8_t>(staged.begin(), staged.begin() + 1024);
             }

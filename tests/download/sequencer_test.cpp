@@ -75,6 +75,10 @@ INSTANTIATE_TEST_SUITE_P(
         OutOfOrderCase{"QuitOkInTheErase", 5, ":QUIT_OK#", DownloadEnd::Unrecognised},
         OutOfOrderCase{"QuitOkForABlock", kFirstBlock, ":QUIT_OK#", DownloadEnd::Unrecognised},
         OutOfOrderCase{"EraseOkForACopy", kFirstBlock + 1, ":EX_OK#", DownloadEnd::Unrecognised},
+        OutOfOrderCase{"RamOkInTheErase", 3, ":RB_OK#", DownloadEnd::Unrecognised},
+        OutOfOrderCase{"WriteOkForABlankCheck", 5, ":WE_OK#", DownloadEnd::Unrecognised},
+        OutOfOrderCase{"RamOkRepeatedForACopy", kFirstBlock + 1, ":RB_OK#",
+                       DownloadEnd::Unrecognised},
         OutOfOrderCase{"OtherVersion", 1, ":English Ver2.0#", DownloadEnd::Unrecognised}),
     [](const auto& info) { return std::string(info.param.name); });
 

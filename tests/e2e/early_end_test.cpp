@@ -72,7 +72,7 @@ TEST_F(EndToEnd, HangUpWhileSendingBlocksEndsAsALostLine) {
     // Only the line-lost event ends it so; the 10 s reply time-out would be a later, other end.
     ASSERT_EQ(download.RunUntilEnd(5000), DownloadEnd::LineLost) << download.LogText();
     const std::string log = download.LogText();
-    const std::string lost = "the serial line to " + loader->SlavePath() + " was lost: ";
+    const std::string lost = "The serial line to " + loader->SlavePath() + " was lost: ";
     ASSERT_EQ(log.rfind(kPrompt + kConnected + lost, 0), 0u) << log;
     EXPECT_EQ(log.substr(log.size() - kError.size()), kError) << log;
     EXPECT_TRUE(loader->HungUp());

@@ -188,7 +188,7 @@ TEST_F(SerialControl, HangUpRaisesOneLineLostEventAndClosesThePort) {
     EXPECT_EQ(events, std::vector<short>{kComEvLineLost});
     EXPECT_FALSE(comm.GetPortOpen());
     const std::string text = comm.GetLastErrorText();
-    EXPECT_EQ(text.rfind("the serial line to " + pty.path + " was lost: ", 0), 0u) << text;
+    EXPECT_EQ(text.rfind("The serial line to " + pty.path + " was lost: ", 0), 0u) << text;
     EXPECT_NE(text.find("(adapter unplugged"), std::string::npos) << text;
 }
 
