@@ -1,35 +1,91 @@
-// What a download of a given image must put on the wire, into the flash and into the log box,
-// written out by hand so that the reliability tests do not take the tool's word for it.
+// What the reliability tests share: the wire, flash and log box of a download written out by hand
+// (so they do not take the tool's word for it), the open descriptors, and emulator start-up.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "block_crc.h"
+#include "pty_boot_loader.h"
+
 namespace rel {
 
-// The log box's status lines, each as appended ("\r\n" included).
-extern const std::string kPromptLine;
-extern const std::string kConnectedLines;  // the four lines that follow the version reply
-extern const std::string kSuccessLine;
-extern const std::string kErrorLine;
-extern const std::string kCheckDevicesLine;
-
+inline const std::string kPromptLine =
+    "Please reset the KESTRANE(VELMORA), waiting for connection ...\r\n";
+inline const std::string kConnectedLines =
+    "Connected.\r\nProcessing ...\r\nTotal progress may need 5 minutes.\r\nPlease wait ...\r\n";
+inline const std::string kSuccessLog =
+    kPromptLine + kConnectedLines + "Flash download successfully finished!\r\n";
+inline const std::string kErrorLine =
+    "Error occurs! Transmission stop. Please check all the devices, then try again.\r\n";
 constexpr std::uint32_t kFlashBase = 0x81000000;
 constexpr std::size_t kBlockData = 1024;
 
-// The framed commands of a complete download, in order: ":GET_VER00#", the 68 sectors erased
-// and blank-checked, ":DOWN DATA#" and ":RAMTO_EXT ...#" per block, ":QUIT_COMM#".
-std::vector<std::string> ExpectedCommands(std::size_t imageBytes);
+inline std::vector<std::string> ExpectedCommands(std::size_t imageBytes) {
+    std::vector<std::string> commands = {":GET_VER00#"};
+    char text[32];
+    for (unsigned s = 0x81000; s <= 0x8104F; s = s == 0x81003 ? 0x81010 : s + 1) {
+        for (const char* verb : {"ERASE", "CHKBL"}) {  // sectors 0x81004-0x8100F are never erased
+            std::snprintf(text, sizeof text, ":%s_EXT %05X000#", verb, s);
+            commands.push_back(text);
+        }
+    }
+    for (std::size_t b = 0; b * kBlockData < imageBytes; ++b) {
+        std::snprintf(text, sizeof text, ":RAMTO_EXT %08zX#", kFlashBase + b * kBlockData);
+        commands.insert(commands.end(), {":DOWN DATA#", text});
+    }
+    commands.push_back(":QUIT_COMM#");
+    return commands;
+}
 
-// Each block as it must arrive: 1024 image bytes (0xFF past the end) and their CRC-8.
-std::vector<std::vector<std::uint8_t>> ExpectedBlocks(const std::vector<std::uint8_t>& image);
+// Each block as it must arrive: 1024 image bytes (0xFF past the end) and their CRC-8 as the
+// emulated controller computes it.
+inline std::vector<std::vector<std::uint8_t>> ExpectedBlocks(
+    const std::vector<std::uint8_t>& image) {
+    std::vector<std::vector<std::uint8_t>> blocks;
+    for (std::size_t at = 0; at < image.size(); at += kBlockData) {
+        std::vector<std::uint8_t> block(kBlockData, 0xFF);
+        std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(at),
+                    std::min(kBlockData, image.size() - at), block.begin());
+        block.push_back(sim::BlockCrc8(block.data(), kBlockData));
+        blocks.push_back(std::move(block));
+    }
+    return blocks;
+}
 
-// The image as the flash must hold it: the bytes, then 0xFF to the end of the last block.
-std::vector<std::uint8_t> Flashed(const std::vector<std::uint8_t>& image);
+inline std::size_t OpenFileDescriptors() {  // less the iterator's own
+    using std::filesystem::directory_iterator;
+    return static_cast<std::size_t>(
+        std::distance(directory_iterator("/proc/self/fd"), directory_iterator()) - 1);
+}
 
-// CRC-8, polynomial 0x07, initial value 0, computed bit by bit.
-std::uint8_t BitwiseCrc8(const std::uint8_t* data, std::size_t size);
+// Starts an emulated controller on a pseudo-terminal that no other live process holds a serial
+// port lock on: tests running in parallel may keep a port open on a line that is gone, whose
+// number the system hands out again.
+inline std::unique_ptr<CPtyBootLoader> StartController(const EmulatorOptions& options = {}) {
+    std::vector<std::unique_ptr<CPtyBootLoader>> skipped;  // held, so the next gets a new number
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        auto loader = std::make_unique<CPtyBootLoader>(options);
+        std::string error, name = loader->Start(&error) ? loader->SlavePath().substr(5) : "";
+        EXPECT_FALSE(name.empty()) << error;
+        std::replace(name.begin(), name.end(), '/', '_');
+        std::ifstream lock("/var/lock/LCK.." + name);
+        long pid = 0;
+        if (name.empty() || !(lock >> pid) || pid == ::getpid() || ::kill(pid, 0) != 0) {
+            return name.empty() ? nullptr : std::move(loader);
+        }
+        skipped.push_back(std::move(loader));
+    }
+    return nullptr;
+}
 
 }  // namespace rel

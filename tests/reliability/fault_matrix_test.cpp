@@ -1,260 +1,205 @@
-// The fault matrix: a two-block download over a real pseudo-terminal, with one fault injected at
-// every command in turn (the wake-up, the version request, each erase and blank check, each
-// block and copy, the quit), for every fault the line can bring; after each, the same serial
-// control must flash a healthy controller exactly.
+// Every fault the line can bring, injected at every command of a two-block download in turn; after
+// each, the same serial control must flash a healthy controller exactly.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <QEventLoop>
+#include <QTimer>
 #include <chrono>
-#include <cstdio>
-#include <memory>
-#include <ostream>
-#include <string>
-#include <vector>
 
-#include "demo_image.h"
-#include "event_spin.h"
+#include "download_sequencer.h"
+#include "event_loop_timer.h"
+#include "event_pump.h"
 #include "expected_download.h"
-#include "process_figures.h"
+#include "memory_host.h"
+#include "mscomm.h"
 #include "pty_boot_loader.h"
-#include "quick_wake_download.h"
-#include "temp_image_file.h"
+#include "temp_image.h"
 
 namespace {
 
 using namespace rel;
 
-constexpr std::size_t kImageBytes = 2000;  // two blocks, the second one short
-constexpr int kQuitCommand = 142;          // the last command index of such a download
-constexpr int kFirstDataCommand = 138;
+constexpr int kQuitCommand = 142;  // the last command index of a 2000-byte download
 constexpr int kSilenceTimeoutMs = 200;
-// Where no silence is planned the reply time-out only guards against a hang.
-constexpr int kGuardReplyTimeoutMs = 3000;
-constexpr int kHangGuardMs = 20000;
-// Ten wake-up ticks: a timer left running would write within this.
-constexpr int kQuietMs = 50;
+constexpr int kGuardReplyTimeoutMs = 3000;  // where no silence is planned, only a hang guard
+const std::string kCheckDevicesLine =
+    "Please make sure all devices is OK, then click Start Download.\r\n";
 
-struct FaultRow {
-    const char* name;
-    FaultKind kind;
-    const char* text;
-};
-void PrintTo(const FaultRow& row, std::ostream* os) {
-    *os << row.name;
-}
-
-// How the pseudo-terminal can report a line that went away.
-const char* const kLineLossReasons[] = {
-    "the device is gone (adapter unplugged?)",
-    "reading from it failed (adapter unplugged or line hung up)",
-    "writing to it failed (adapter unplugged or line hung up)",
+// Counts where the sequencer hands bytes to the port, so a write to a line already gone counts.
+class CCountingComm : public CMSComm {
+public:
+    void SetOutput(const std::uint8_t* data, std::size_t size) override {
+        written += size;
+        CMSComm::SetOutput(data, size);
+    }
+    std::size_t written = 0;
 };
 
-const char* PhaseOf(int k) {
-    if (k == 0) {
-        return "wake-up";
-    }
-    if (k == 1) {
-        return "version";
-    }
-    if (k < kFirstDataCommand) {
-        return "erase";
-    }
-    return k < kQuitCommand ? "data" : "quit";
-}
+// Asked for 100 ms, ticks every 5 ms: most of each of the ~3000 downloads would be the first wait.
+class CShortTick : public CEventLoopTimer {
+public:
+    using CEventLoopTimer::CEventLoopTimer;
+    void Start(int /*intervalMs*/) override { CEventLoopTimer::Start(5); }
+};
 
-std::unique_ptr<CPtyBootLoader> StartEmulator(const EmulatorOptions& options) {
-    auto loader = std::make_unique<CPtyBootLoader>(options);
-    std::string error;
-    if (!loader->Start(&error)) {
-        ADD_FAILURE() << "emulator: " << error;
-        return nullptr;
-    }
-    return loader;
-}
-
-class FaultMatrix : public ::testing::TestWithParam<FaultRow> {
+// The parameter: an error or unknown reply as the boot loader sends it, "Silence" or "HangUp".
+class FaultMatrix : public ::testing::TestWithParam<const char*> {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_image.Valid());
-        ASSERT_EQ(m_commands.size(), static_cast<std::size_t>(kQuitCommand));
-        ASSERT_EQ(m_blocks.size(), 2u);
-    }
-
-    DownloadEnd ExpectedEnd(int k) const {
-        switch (GetParam().kind) {
-            case FaultKind::UnknownReply:
-                return DownloadEnd::Unrecognised;
-            case FaultKind::Silence:
-                return k == 0 ? DownloadEnd::Stopped : DownloadEnd::Timeout;
-            case FaultKind::HangUp:
-                return DownloadEnd::LineLost;
-            default:
-                return DownloadEnd::ErrorReply;
-        }
-    }
-
-    // The log box as the end leaves it; a lost line is told in one of several words.
-    std::vector<std::string> ExpectedLogs(int k, const std::string& port) const {
-        // The four status lines come with the version reply, the answer to command 1.
-        const std::string before = k <= 1 ? kPromptLine : kPromptLine + kConnectedLines;
-        switch (GetParam().kind) {
-            case FaultKind::UnknownReply:
-                return {kCheckDevicesLine};
-            case FaultKind::Silence:
-                if (k == 0) {
-                    return {kCheckDevicesLine};
-                }
-                return {before + "The hand controller did not answer within 200 ms.\r\n" +
-                        kErrorLine};
-            case FaultKind::HangUp: {
-                std::vector<std::string> logs;
-                for (const char* reason : kLineLossReasons) {
-                    logs.push_back(before + "The serial line to " + port + " was lost: " + reason +
-                                   ".\r\n" + kErrorLine);
-                }
-                return logs;
+    FaultMatrix() {  // wired as the headless download, with the window's records in memory
+        QObject::connect(&m_comm, &CMSComm::OnComm, &m_comm, [this] { m_seq.OnCommEvent(); });
+        m_seq.SetEndCallback([this](DownloadEnd) {
+            m_ended = true;
+            if (m_loop != nullptr) {
+                m_loop->quit();
             }
-            default:
-                return {before + kErrorLine};
-        }
+        });
     }
-
+    DownloadEnd Run(const std::string& port, int replyTimeoutMs, bool stopWhileWaking) {
+        m_ended = false;
+        m_seq.SetReplyTimeoutMs(replyTimeoutMs);
+        m_seq.OnSelchangePortCombo(0, port);
+        m_seq.SetFilePath(m_image.path);
+        m_seq.OnStartDownload();
+        if (stopWhileWaking) {  // no reply is awaited while waking: only a second click ends it
+            PumpFor(2 * kSilenceTimeoutMs + 50);
+            EXPECT_TRUE(m_seq.IsDownloading());
+            m_seq.OnStartDownload();
+        }
+        QEventLoop wait;
+        QTimer::singleShot(20000, &wait, &QEventLoop::quit);  // a hang guard, gone with the loop
+        m_loop = &wait;
+        if (!m_ended) {
+            wait.exec();
+        }
+        m_loop = nullptr;
+        return m_ended ? m_seq.LastEnd() : DownloadEnd::None;
+    }
     void InjectAt(int k);
     void DownloadCleanly();
 
-    CTempImageFile m_image{MakeDemoImage(kImageBytes, 11)};
-    const std::vector<std::string> m_commands = ExpectedCommands(kImageBytes);
-    const std::vector<std::vector<std::uint8_t>> m_blocks = ExpectedBlocks(m_image.Bytes());
-    CQuickWakeDownload m_download;
-    // Open file descriptors after each clean download, both controllers still running.
-    std::vector<std::size_t> m_fds;
+    CTempImage m_image{2000, 11};  // two blocks, the second one short
+    const std::vector<std::string> m_commands = ExpectedCommands(2000);
+    const std::vector<std::vector<std::uint8_t>> m_blocks = ExpectedBlocks(m_image.bytes);
+    std::vector<std::size_t> m_fds;  // after each clean download, both controllers running
+    const std::string m_fault = GetParam();
+    const FaultKind m_kind = m_fault == "Silence"  ? FaultKind::Silence
+                             : m_fault == "HangUp" ? FaultKind::HangUp
+                             : m_fault == ":WHAT#" ? FaultKind::UnknownReply
+                                                   : FaultKind::ErrorReply;
+    CCountingComm m_comm;
+    CMemoryLog m_log;
+    CMemoryProgress m_progress;
+    CMemoryButtons m_buttons;
+    CShortTick m_wakeUp{false, [this] { m_seq.OnTimer(); }};
+    CEventLoopTimer m_reply{true, [this] { m_seq.OnReplyTimeout(); }};
+    CDownloadSequencer m_seq{DownloadHost{m_comm, m_log, m_progress, m_buttons, m_wakeUp, m_reply}};
+    QEventLoop* m_loop = nullptr;
+    bool m_ended = false;
 };
 
 void FaultMatrix::InjectAt(int k) {
-    const FaultRow& row = GetParam();
     EmulatorOptions options;
-    options.fault = FaultPlan{row.kind, k, row.text != nullptr ? row.text : "", 3};
-    const std::unique_ptr<CPtyBootLoader> faulty = StartEmulator(options);
-    ASSERT_NE(faulty, nullptr);
+    options.fault = FaultPlan{m_kind, k, m_fault[0] == ':' ? m_fault : "", 3};
+    const std::unique_ptr<CPtyBootLoader> started = StartController(options);
+    ASSERT_NE(started, nullptr);
+    CPtyBootLoader& faulty = *started;
+    const bool silence = m_kind == FaultKind::Silence;
+    const std::size_t writtenBefore = m_comm.written;
+    const DownloadEnd end =
+        Run(faulty.SlavePath(), silence ? kSilenceTimeoutMs : kGuardReplyTimeoutMs, silence && !k);
 
-    const bool silence = row.kind == FaultKind::Silence;
-    m_download.SetReplyTimeoutMs(silence ? kSilenceTimeoutMs : kGuardReplyTimeoutMs);
-    const std::size_t writtenBefore = m_download.BytesWritten();
-    m_download.Start(faulty->SlavePath(), m_image.Path());
-    if (silence && k == 0) {
-        // No reply is awaited while waking the controller: the wake-up bytes go on well past the
-        // reply time-out, until Start Download is clicked again.
-        ASSERT_TRUE(SpinUntil([&] { return faulty->WakeUpBytes() >= 3; }, kHangGuardMs));
-        SpinFor(2 * kSilenceTimeoutMs);
-        ASSERT_TRUE(m_download.IsDownloading());
-        m_download.Stop();
+    // The four status lines come with the version reply, the answer to command 1.
+    const std::string before = k <= 1 ? kPromptLine : kPromptLine + kConnectedLines;
+    std::vector<std::string> logs = {before + kErrorLine};
+    DownloadEnd expected = DownloadEnd::ErrorReply;
+    if (m_kind == FaultKind::UnknownReply || (silence && k == 0)) {
+        expected = silence ? DownloadEnd::Stopped : DownloadEnd::Unrecognised;
+        logs = {kCheckDevicesLine};
+    } else if (silence) {
+        expected = DownloadEnd::Timeout;
+        logs = {before + "The hand controller did not answer within 200 ms.\r\n" + kErrorLine};
+    } else if (m_kind == FaultKind::HangUp) {
+        expected = DownloadEnd::LineLost;
+        logs.clear();  // the pseudo-terminal tells a lost line in one of several words
+        for (const char* reason : {"the device is gone (adapter unplugged?)",
+                                   "reading from it failed (adapter unplugged or line hung up)",
+                                   "writing to it failed (adapter unplugged or line hung up)"}) {
+            logs.push_back(before + "The serial line to " + faulty.SlavePath() +
+                           " was lost: " + reason + ".\r\n" + kErrorLine);
+        }
     }
-    const DownloadEnd end = m_download.RunUntilEnd(kHangGuardMs);
-    ASSERT_EQ(end, ExpectedEnd(k)) << "got " << DownloadEndName(end) << "; log:\n"
-                                   << m_download.LogText();
-    const std::vector<std::string> logs = ExpectedLogs(k, faulty->SlavePath());
-    EXPECT_NE(std::find(logs.begin(), logs.end(), m_download.LogText()), logs.end())
-        << "log:\n"
-        << m_download.LogText() << "expected:\n"
-        << logs.front();
-    EXPECT_TRUE(m_download.StartEnabled());
-    EXPECT_TRUE(m_download.OpenEnabled());
+    ASSERT_EQ(end, expected) << DownloadEndName(end) << "; log:\n" << m_log.text;
+    EXPECT_NE(std::find(logs.begin(), logs.end(), m_log.text), logs.end()) << m_log.text;
+    EXPECT_TRUE(m_buttons.start && m_buttons.open);
+    EXPECT_TRUE(!silence || k > 0 || faulty.WakeUpBytes() >= 3);
 
-    // Nothing more goes out: no wake-up tick, no command, no reply time-out left to fire.
-    const std::size_t writtenAtEnd = m_download.BytesWritten();
-    SpinFor(kQuietMs);
-    EXPECT_EQ(m_download.BytesWritten(), writtenAtEnd) << "written after the end";
-    EXPECT_TRUE(m_download.TimersIdle());
-    const std::size_t written = writtenAtEnd - writtenBefore;
-    if (row.kind == FaultKind::HangUp) {
-        EXPECT_LE(faulty->BytesReceived(), written);
-    } else {
-        EXPECT_EQ(faulty->BytesReceived(), written);
-    }
+    // Nothing more goes out: no wake-up tick, no command, no reply time-out left to fire; ten
+    // wake-up ticks are time enough for a timer left running to write.
+    const std::size_t writtenAtEnd = m_comm.written;
+    PumpFor(50);
+    EXPECT_EQ(m_comm.written, writtenAtEnd) << "written after the end";
+    EXPECT_FALSE(m_wakeUp.IsActive() || m_reply.IsActive());
+    const std::size_t written = writtenAtEnd - writtenBefore, received = faulty.BytesReceived();
+    EXPECT_TRUE(m_kind == FaultKind::HangUp ? received <= written : received == written)
+        << received << " bytes received, " << written << " written";  // all, unless hung up
 
     // The boot loader got exactly the commands up to the one that failed, and their blocks.
-    const std::vector<std::string> expected(m_commands.begin(), m_commands.begin() + k);
-    EXPECT_EQ(faulty->Commands(), expected);
-    std::size_t blocks = 0;
-    for (const std::string& command : expected) {
-        blocks += command == ":DOWN DATA#" ? 1 : 0;
-    }
-    if (row.kind == FaultKind::HangUp && k > 0 && expected.back() == ":DOWN DATA#") {
+    const std::vector<std::string> sent(m_commands.begin(), m_commands.begin() + k);
+    EXPECT_EQ(faulty.Commands(), sent);
+    auto blocks = std::count(sent.begin(), sent.end(), ":DOWN DATA#");
+    if (m_kind == FaultKind::HangUp && k > 0 && sent.back() == ":DOWN DATA#") {
         --blocks;  // the line went before the block came in
     }
-    const std::vector<std::vector<std::uint8_t>> received = faulty->Blocks();
-    ASSERT_EQ(received.size(), blocks);
-    for (std::size_t b = 0; b < blocks; ++b) {
-        EXPECT_EQ(received[b], m_blocks[b]) << "block " << b + 1;
-    }
-
-    // The same serial control, sequencer and image, against a controller that was reset.
+    EXPECT_EQ(faulty.Blocks(), decltype(m_blocks)(m_blocks.begin(), m_blocks.begin() + blocks));
     DownloadCleanly();
 }
 
+// The same serial control, sequencer and image, against a controller that was reset.
 void FaultMatrix::DownloadCleanly() {
-    const std::unique_ptr<CPtyBootLoader> healthy = StartEmulator({});
-    ASSERT_NE(healthy, nullptr);
-    m_download.SetReplyTimeoutMs(kGuardReplyTimeoutMs);
-    const std::size_t writtenBefore = m_download.BytesWritten();
-    m_download.Start(healthy->SlavePath(), m_image.Path());
-    const DownloadEnd end = m_download.RunUntilEnd(kHangGuardMs);
-    ASSERT_EQ(end, DownloadEnd::Success)
-        << "clean download after the fault ended as " << DownloadEndName(end) << "; log:\n"
-        << m_download.LogText();
-    EXPECT_EQ(m_download.LogText(), kPromptLine + kConnectedLines + kSuccessLine);
-    EXPECT_TRUE(m_download.StartEnabled());
-    EXPECT_TRUE(m_download.OpenEnabled());
-    EXPECT_EQ(healthy->Commands(), m_commands);
-    EXPECT_EQ(healthy->Blocks(), m_blocks);
-    const std::vector<std::uint8_t> flashed = Flashed(m_image.Bytes());
-    EXPECT_EQ(healthy->ReadFlash(kFlashBase, flashed.size()), flashed);
+    const std::unique_ptr<CPtyBootLoader> started = StartController();
+    ASSERT_NE(started, nullptr);
+    CPtyBootLoader& healthy = *started;
+    const std::size_t writtenBefore = m_comm.written;
+    ASSERT_EQ(Run(healthy.SlavePath(), kGuardReplyTimeoutMs, false), DownloadEnd::Success)
+        << m_log.text << (m_log.portErrors.empty() ? "" : m_log.portErrors.back());
+    EXPECT_EQ(m_log.text, kSuccessLog);
+    EXPECT_TRUE(m_buttons.start && m_buttons.open);
+    EXPECT_EQ(healthy.Commands(), m_commands);
+    EXPECT_EQ(healthy.Blocks(), m_blocks);
+    EXPECT_EQ(healthy.ReadFlash(kFlashBase, 2048), m_image.Flashed());
     // Every byte that reached the controller is one this download wrote.
-    const std::size_t written = m_download.BytesWritten() - writtenBefore;
-    EXPECT_TRUE(SpinUntil([&] { return healthy->BytesReceived() == written; }, kHangGuardMs))
-        << healthy->BytesReceived() << " bytes received, " << written << " written";
+    const std::size_t written = m_comm.written - writtenBefore;
+    EXPECT_TRUE(PumpUntil([&] { return healthy.BytesReceived() == written; }));
     m_fds.push_back(OpenFileDescriptors());
 }
 
 TEST_P(FaultMatrix, EveryCommandEndsDefinedAndTheNextDownloadSucceeds) {
+    ASSERT_EQ(m_commands.size(), static_cast<std::size_t>(kQuitCommand));
     const auto started = std::chrono::steady_clock::now();
-    int injected = 0;
-    for (int k = 0; k <= kQuitCommand; ++k) {
-        SCOPED_TRACE(::testing::Message()
-                     << GetParam().name << " at command " << k << " (" << PhaseOf(k) << ")");
+    for (int k = 0; k <= kQuitCommand && !HasFailure(); ++k) {  // the first failure says enough
+        SCOPED_TRACE(::testing::Message() << m_fault << " at command " << k);
         InjectAt(k);
-        if (HasFailure()) {
-            return;  // the first index that goes wrong says enough
-        }
-        ++injected;
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     // No end leaves a file or a line open: the image stream and the old port are closed.
-    ASSERT_EQ(m_fds.size(), static_cast<std::size_t>(kQuitCommand + 1));
+    ASSERT_EQ(m_fds.size(), kQuitCommand + 1u);
     EXPECT_EQ(m_fds.back(), m_fds[1]);
-    // The figures for the reliability report.
     std::printf(
-        "[fault matrix] %-8s %d faults injected (wake-up 1, version 1, erase 136, data 4, "
-        "quit 1), %d clean downloads after them, open fds %zu after the 2nd and %zu "
-        "after the last, %.1f s\n",
-        GetParam().name, injected, injected, m_fds[1], m_fds.back(), seconds);
+        "[fault matrix] %-8s 143 faults, each followed by a clean download; open fds %zu "
+        "after the 2nd, %zu after the last; %.1f s\n",
+        m_fault.c_str(), m_fds[1], m_fds.back(),
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix,
-                         ::testing::Values(FaultRow{"EI_ERR", FaultKind::ErrorReply, ":EI_ERR#"},
-                                           FaultRow{"BI_ERR", FaultKind::ErrorReply, ":BI_ERR#"},
-                                           FaultRow{"RB_ERR", FaultKind::ErrorReply, ":RB_ERR#"},
-                                           FaultRow{"WI_ERR", FaultKind::ErrorReply, ":WI_ERR#"},
-                                           FaultRow{"EX_ERR", FaultKind::ErrorReply, ":EX_ERR#"},
-                                           FaultRow{"BX_ERR", FaultKind::ErrorReply, ":BX_ERR#"},
-                                           FaultRow{"WE_ERR", FaultKind::ErrorReply, ":WE_ERR#"},
-                                           FaultRow{"Unknown", FaultKind::UnknownReply, ":WHAT#"},
-                                           FaultRow{"Silence", FaultKind::Silence, nullptr},
-                                           FaultRow{"HangUp", FaultKind::HangUp, nullptr}),
-                         [](const ::testing::TestParamInfo<FaultRow>& info) {
-                             return std::string(info.param.name);
+                         ::testing::Values(":EI_ERR#", ":BI_ERR#", ":RB_ERR#", ":WI_ERR#",
+                                           ":EX_ERR#", ":BX_ERR#", ":WE_ERR#", ":WHAT#", "Silence",
+                                           "HangUp"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             name.erase(std::remove_if(name.begin(), name.end(),
+                                                       [](char c) { return c == ':' || c == '#'; }),
+                                        name.end());
+                             return name;
                          });
 
 }  // namespace

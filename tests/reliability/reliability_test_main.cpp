@@ -6,7 +6,7 @@
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_QPA_PLATFORM", "offscreen");  // also when run by hand
     }
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
