@@ -9,12 +9,14 @@ export QT_QPA_PLATFORM=offscreen
 
 echo "== Build and test =="
 "$root/scripts/build.sh" "$root/build"
-ctest --test-dir "$root/build" --output-on-failure -j2
+# One test process at a time: pseudo-terminal numbers are reused between processes, and a port
+# lock still held by a process that is ending would make another test find its port busy.
+ctest --test-dir "$root/build" --output-on-failure
 
 echo "== Build and test under AddressSanitizer + UndefinedBehaviorSanitizer =="
 "$root/scripts/build.sh" "$root/build-asan" -DAFD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir "$root/build-asan" --output-on-failure -j2
+    ctest --test-dir "$root/build-asan" --output-on-failure
 
 if [[ -x "$root/scripts/fuzz-smoke.sh" ]]; then
     echo "== Fuzz smoke =="
