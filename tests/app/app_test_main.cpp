@@ -1,4 +1,4 @@
-// Runs the desktop program's tests inside a QApplication, as its windows need one.
+// Runs the main window's tests inside a QApplication, as its windows need one.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,8 +8,7 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    // The widget file dialog, so tests can fill it in on every platform.
-    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);  // a file dialog tests can fill in
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -10,9 +10,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QThread>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,25 +19,9 @@
 #include "flash_downloader_dlg.h"
 #include "sim/demo_image.h"
 #include "sim/pty_boot_loader.h"
-
-namespace {
+#include "widget_test_helpers.h"
 
 constexpr std::size_t kImageBytes = 48 * 1024;
-
-bool SpinUntil(const std::function<bool()>& condition, int hangGuardMs) {
-    QElapsedTimer guard;
-    guard.start();
-    while (!condition()) {
-        if (guard.elapsed() > hangGuardMs) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::usleep(500);
-    }
-    return true;
-}
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
