@@ -2,26 +2,15 @@
 // controls by their names.
 #pragma once
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QString>
-#include <QThread>
 #include <QWidget>
 
-// Processes events until `condition` holds; false when the hang guard runs out first. Sleeps far
-// less than QTest::qWaitFor, so a download answered command by command does not crawl.
+#include "event_pump.h"
+
+// Processes events until `condition` holds; false when the hang guard runs out first.
 template <class Condition>
 bool SpinUntil(Condition condition, int hangGuardMs = 60000) {
-    QElapsedTimer guard;
-    guard.start();
-    while (!condition()) {
-        if (guard.elapsed() > hangGuardMs) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::usleep(200);
-    }
-    return true;
+    return PumpUntil(condition, hangGuardMs);
 }
 
 template <class T = QWidget>
