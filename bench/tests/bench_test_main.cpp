@@ -1,0 +1,10 @@
+// Runs the benchmark's tests with a QCoreApplication, which the timed download needs.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
