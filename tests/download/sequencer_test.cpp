@@ -8,17 +8,12 @@
 
 #include "conversation.h"
 #include "download_sequencer.h"
+#include "expected_conversation.h"
 #include "link_protocol.h"
 #include "memory_host.h"
 #include "temp_image.h"
 
 namespace {
-
-const std::string kPrompt = "Please reset the KESTRANE(VELMORA), waiting for connection ...\r\n";
-const std::string kConnected =
-    "Connected.\r\nProcessing ...\r\nTotal progress may need 5 minutes.\r\nPlease wait ...\r\n";
-const std::string kError =
-    "Error occurs! Transmission stop. Please check all the devices, then try again.\r\n";
 
 constexpr int kFirstBlock = 2 + 2 * 68;  // command index of the first ":DOWN DATA#"
 
@@ -135,9 +130,9 @@ TEST_F(SequencerTest, LineLostAndTimeOutSayWhyBeforeTheErrorLine) {
     talk.Run();
     sequencer.SetReplyTimeoutMs(1000);
     sequencer.OnReplyTimeout();
-    EXPECT_EQ(
-        host.log.text,
-        kPrompt + kConnected + "The hand controller did not answer within 1 second.\r\n" + kError);
+    EXPECT_EQ(host.log.text, kPromptLine + kConnectedLines +
+                                 "The hand controller did not answer within 1 second.\r\n" +
+                                 kErrorLine);
     EXPECT_TRUE(host.buttons.start && host.buttons.open);
 
     CConversation again(host, sequencer);
@@ -147,8 +142,8 @@ TEST_F(SequencerTest, LineLostAndTimeOutSayWhyBeforeTheErrorLine) {
     host.port.event = kComEvLineLost;
     sequencer.OnCommEvent();
     EXPECT_EQ(sequencer.LastEnd(), DownloadEnd::LineLost);
-    EXPECT_EQ(host.log.text,
-              kPrompt + kConnected + "The serial line to /dev/ttyUSB0 was lost.\r\n" + kError);
+    EXPECT_EQ(host.log.text, kPromptLine + kConnectedLines +
+                                 "The serial line to /dev/ttyUSB0 was lost.\r\n" + kErrorLine);
     EXPECT_FALSE(host.replyTimer.active);
 }
 

@@ -55,7 +55,7 @@ TEST_P(CompleteDownload, WireFlashProgressLogAndButtons) {
     ASSERT_EQ(download.ProgressRanges(), (std::vector<std::pair<int, int>>{{0, upper}}));
     EXPECT_EQ(download.ProgressRecords().front().kind, ProgressRecord::Kind::Range);
     EXPECT_EQ(download.ProgressPositions(), positions);
-    EXPECT_EQ(download.LogText(), kPrompt + kConnected + kSuccess);
+    EXPECT_EQ(download.LogText(), kPromptLine + kConnectedLines + kSuccessLine);
     EXPECT_TRUE(download.StartEnabled());
     EXPECT_TRUE(download.OpenEnabled());
 }

@@ -30,12 +30,13 @@ std::vector<EndCase> EndCases() {
     using K = FaultKind;
     std::vector<EndCase> cases = {
         {"UnknownWhileErasing", K::UnknownReply, kFirstErase + 1, "", DownloadEnd::Unrecognised,
-         kCheckDevices},
+         kCheckDevicesLine},
         {"UnknownWhileSending", K::UnknownReply, kFirstData + 1, "", DownloadEnd::Unrecognised,
-         kCheckDevices},
-        {"OtherVersion", K::OtherVersion, 1, "", DownloadEnd::Unrecognised, kCheckDevices},
+         kCheckDevicesLine},
+        {"OtherVersion", K::OtherVersion, 1, "", DownloadEnd::Unrecognised, kCheckDevicesLine},
         {"Silence", K::Silence, kFirstErase + 4, "", DownloadEnd::Timeout,
-         kPrompt + kConnected + "The hand controller did not answer within 300 ms.\r\n" + kError},
+         kPromptLine + kConnectedLines + "The hand controller did not answer within 300 ms.\r\n" +
+             kErrorLine},
     };
     // Each error reply to a blank check while erasing and to block 2 going into RAM.
     const std::pair<const char*, int> phases[] = {{"Erase", kFirstErase + 3},
@@ -43,7 +44,7 @@ std::vector<EndCase> EndCases() {
     for (const std::string code : {"EI", "BI", "RB", "WI", "EX", "BX", "WE"}) {
         for (const auto& [phase, at] : phases) {
             cases.push_back({phase + code + "Err", K::ErrorReply, at, ":" + code + "_ERR#",
-                             DownloadEnd::ErrorReply, kPrompt + kConnected + kError});
+                             DownloadEnd::ErrorReply, kPromptLine + kConnectedLines + kErrorLine});
         }
     }
     return cases;
@@ -73,8 +74,8 @@ TEST_F(EndToEnd, HangUpWhileSendingBlocksEndsAsALostLine) {
     ASSERT_EQ(download.RunUntilEnd(5000), DownloadEnd::LineLost) << download.LogText();
     const std::string log = download.LogText();
     const std::string lost = "The serial line to " + loader->SlavePath() + " was lost: ";
-    ASSERT_EQ(log.rfind(kPrompt + kConnected + lost, 0), 0u) << log;
-    EXPECT_EQ(log.substr(log.size() - kError.size()), kError) << log;
+    ASSERT_EQ(log.rfind(kPromptLine + kConnectedLines + lost, 0), 0u) << log;
+    EXPECT_EQ(log.substr(log.size() - kErrorLine.size()), kErrorLine) << log;
     EXPECT_TRUE(loader->HungUp());
 }
 
@@ -83,11 +84,11 @@ TEST_F(EndToEnd, StopWhileWaitingShowsTheCheckDevicesLineAndStopsTheWakeUpBytes)
     EmulatorOptions options;
     options.resetDelayMs = 600000;  // the controller never wakes during this test
     Start(options, image.path);
-    EXPECT_EQ(download.LogText(), kPrompt);
+    EXPECT_EQ(download.LogText(), kPromptLine);
     ASSERT_TRUE(PumpUntil([&] { return loader->WakeUpBytes() >= 2; }, kHangGuardMs));
     ASSERT_TRUE(download.Stop());  // Start Download clicked again
     EXPECT_EQ(download.LastEnd(), DownloadEnd::Stopped);
-    EXPECT_EQ(download.LogText(), kCheckDevices);
+    EXPECT_EQ(download.LogText(), kCheckDevicesLine);
     ExpectNothingMoreSent(0);
 }
 
@@ -114,12 +115,12 @@ TEST_P(NoImage, LogSaysWhyAndNothingIsSent) {
 const std::string kMissing = "/nonexistent-folder/image.bin";
 const std::string kFolder = std::filesystem::temp_directory_path().string();
 INSTANTIATE_TEST_SUITE_P(Paths, NoImage,
-                         ::testing::Values(ImageCase{"NoneChosen", "", kNoDataFile},
+                         ::testing::Values(ImageCase{"NoneChosen", "", kNoDataFileLine},
                                            ImageCase{"Missing", kMissing,
-                                                     kNoDataFile + "Cannot open " + kMissing +
+                                                     kNoDataFileLine + "Cannot open " + kMissing +
                                                          ": No such file or directory.\r\n"},
                                            ImageCase{"Folder", kFolder,
-                                                     kNoDataFile + "Cannot open " + kFolder +
+                                                     kNoDataFileLine + "Cannot open " + kFolder +
                                                          ": it is a folder, not a file.\r\n"}),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -15,37 +15,14 @@
 #include <vector>
 
 #include "block_crc.h"
+#include "expected_conversation.h"
 #include "pty_boot_loader.h"
 
 namespace rel {
 
-inline const std::string kPromptLine =
-    "Please reset the KESTRANE(VELMORA), waiting for connection ...\r\n";
-inline const std::string kConnectedLines =
-    "Connected.\r\nProcessing ...\r\nTotal progress may need 5 minutes.\r\nPlease wait ...\r\n";
-inline const std::string kSuccessLog =
-    kPromptLine + kConnectedLines + "Flash download successfully finished!\r\n";
-inline const std::string kErrorLine =
-    "Error occurs! Transmission stop. Please check all the devices, then try again.\r\n";
+inline const std::string kSuccessLog = kPromptLine + kConnectedLines + kSuccessLine;
 constexpr std::uint32_t kFlashBase = 0x81000000;
 constexpr std::size_t kBlockData = 1024;
-
-inline std::vector<std::string> ExpectedCommands(std::size_t imageBytes) {
-    std::vector<std::string> commands = {":GET_VER00#"};
-    char text[32];
-    for (unsigned s = 0x81000; s <= 0x8104F; s = s == 0x81003 ? 0x81010 : s + 1) {
-        for (const char* verb : {"ERASE", "CHKBL"}) {  // sectors 0x81004-0x8100F are never erased
-            std::snprintf(text, sizeof text, ":%s_EXT %05X000#", verb, s);
-            commands.push_back(text);
-        }
-    }
-    for (std::size_t b = 0; b * kBlockData < imageBytes; ++b) {
-        std::snprintf(text, sizeof text, ":RAMTO_EXT %08zX#", kFlashBase + b * kBlockData);
-        commands.insert(commands.end(), {":DOWN DATA#", text});
-    }
-    commands.push_back(":QUIT_COMM#");
-    return commands;
-}
 
 // Each block as it must arrive: 1024 image bytes (0xFF past the end) and their CRC-8 as the
 // emulated controller computes it.
