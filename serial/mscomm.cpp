@@ -7,6 +7,12 @@
 #include "port_errors.h"
 #include "port_names.h"
 
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
 #if defined(__linux__)
 #include <linux/serial.h>
 #include <sys/ioctl.h>
@@ -122,9 +128,40 @@ void CMSComm::SetOutput(const std::uint8_t* data, std::size_t size) {
     if (m_state != State::Open || size == 0) {
         return;
     }
-    // Queued in QSerialPort's write buffer and sent from the event loop; a failure shows up as
-    // an error and so as a lost line.
-    m_port.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+    const std::size_t written = WriteStraightToDriver(data, size);
+    if (written == size) {
+        return;
+    }
+    // What the driver did not take waits in QSerialPort's write buffer and goes out from the
+    // event loop; a failure shows up as an error and so as a lost line.
+    m_port.write(reinterpret_cast<const char*>(data + written),
+                 static_cast<qint64>(size - written));
+}
+
+std::size_t CMSComm::WriteStraightToDriver([[maybe_unused]] const std::uint8_t* data,
+                                           [[maybe_unused]] std::size_t size) {
+#if defined(Q_OS_UNIX)
+    // QSerialPort queues every write and switches its write notifier on and off for it, which
+    // costs a pass of the event loop and several system calls per command. While nothing waits
+    // in its buffer, order is kept by handing the bytes to the (non-blocking) descriptor at once.
+    if (m_port.bytesToWrite() != 0) {
+        return 0;
+    }
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t n = ::write(m_port.handle(), data + written, size - written);
+        if (n > 0) {
+            written += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;  // full (EAGAIN) or failing: QSerialPort takes the rest and reports errors
+        }
+    }
+    return written;
+#else
+    return 0;
+#endif
 }
 
 bool CMSComm::OpenPort() {

@@ -40,6 +40,8 @@ private:
 
     bool OpenPort();
     bool RefuseOpen(std::string message);
+    // Bytes written to the driver without queueing; 0 where that is not possible.
+    std::size_t WriteStraightToDriver(const std::uint8_t* data, std::size_t size);
     void HandleReadyRead();
     void HandleError(QSerialPort::SerialPortError error);
     void FinishLineLoss();

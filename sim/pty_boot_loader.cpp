@@ -53,6 +53,9 @@ std::string SlaveName(int master) {
 #endif
 }
 
+// How long before a paced deadline the line stops sleeping and waits awake.
+constexpr std::chrono::microseconds kPacedSpinTime{300};
+
 }  // namespace
 
 CPtyBootLoader::CPtyBootLoader(EmulatorOptions options)
@@ -218,12 +221,17 @@ void CPtyBootLoader::ServeLine() {
 }
 
 bool CPtyBootLoader::SleepUntil(Clock::time_point deadline) const {
+    // A sleeping thread wakes 0.1 to 0.2 ms late on a virtual machine, and every reply would
+    // carry that delay into the next round trip; a paced line waits out its last stretch awake.
+    const Clock::time_point wakeAt = m_options.paceLineRate ? deadline - kPacedSpinTime : deadline;
     for (;;) {
         const Clock::time_point now = Clock::now();
-        if (now >= deadline) {
+        if (now >= wakeAt) {
+            while (Clock::now() < deadline) {
+            }
             return true;
         }
-        const auto remaining = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - now);
+        const auto remaining = std::chrono::duration_cast<std::chrono::nanoseconds>(wakeAt - now);
         pollfd stop{m_stopRead.Get(), POLLIN, 0};
 #if defined(__linux__)
         // Line pacing needs sub-millisecond sleeps, which poll() cannot express.

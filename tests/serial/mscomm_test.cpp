@@ -1,5 +1,5 @@
-// The serial control over a real pseudo-terminal: bytes unchanged both ways, receive events,
-// stale input dropped at open, ports that cannot be opened, and a line that hangs up.
+// The serial control over a real pseudo-terminal: bytes unchanged both ways and in order, receive
+// events, stale input dropped at open, ports that cannot be opened, and a line that hangs up.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -135,6 +135,19 @@ TEST_F(SerialControl, EveryByteCrossesUnchangedAndOneReadTakesAllThatWait) {
     EXPECT_TRUE(comm.GetInput().empty());
 }
 
+TEST_F(SerialControl, WritesTheDriverCannotTakeAtOnceGoOutLaterInOrder) {
+    ASSERT_TRUE(Open(pty.path)) << comm.GetLastErrorText();
+    // Far more than a pseudo-terminal buffers while nobody reads: the driver takes part of the
+    // first write, the rest waits, and the later writes must queue behind it.
+    Bytes expected;
+    for (const Bytes& bytes : {AllValues(256 * 1024), Bytes{':', 'Q', '#'}, AllValues(1025)}) {
+        comm.SetOutput(bytes.data(), bytes.size());
+        expected.insert(expected.end(), bytes.begin(), bytes.end());
+    }
+    EXPECT_EQ(pty.Read(expected.size()), expected);
+    EXPECT_TRUE(events.empty());
+}
+
 TEST_F(SerialControl, OpeningDiscardsBytesThatWaitedBefore) {
     // Before the first opening, and while the port was closed between two downloads.
     for (int opening = 1; opening <= 2; ++opening) {
@@ -180,6 +193,8 @@ TEST_F(SerialControl, RefusedOpenNamesThePortAndTheReason) {
 TEST_F(SerialControl, HangUpRaisesOneLineLostEventAndClosesThePort) {
     ASSERT_TRUE(Open(pty.path)) << comm.GetLastErrorText();
     pty.HangUp();
+    // A write that meets the hung-up line before the control has noticed.
+    comm.SetOutput(Bytes{0xAA}.data(), 1);
     ASSERT_TRUE(PumpUntil([&] { return !events.empty(); }));
     // A hung-up line keeps reporting errors; none may come through again, and the wake-up tick
     // writing to the closed port must stay harmless.
