@@ -3,13 +3,13 @@
 // the controller's flash checked against the image.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "emulator_process.h"
 #include "reference_client.h"
-#include "sim/demo_image.h"
+#include "temp_image.h"
 #include "timed_download.h"
 #include "wire_model.h"
 
@@ -17,32 +17,34 @@ namespace {
 
 constexpr int kHangGuardMs = 120000;
 
-std::string WriteImage(std::size_t bytes, std::uint32_t seed) {
-    const std::string path = ::testing::TempDir() + "/measured_download_" + std::to_string(bytes) +
-                             "_" + std::to_string(seed) + ".bin";
-    const std::vector<std::uint8_t> image = MakeDemoImage(bytes, seed);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(image.data()),
-               static_cast<std::streamsize>(image.size()));
-    return path;
-}
-
 // The number after "tool_bytes=" in the emulator's report.
 long long ToolBytesReported(const std::string& report) {
     const std::size_t at = report.find("tool_bytes=");
     return at == std::string::npos ? -1 : std::stoll(report.substr(at + 11));
 }
 
+// An emulated controller in its own process that checks its flash against `image` at the end.
+std::unique_ptr<bench::CEmulatorProcess> StartEmulator(const std::string& image) {
+    auto emulator = std::make_unique<bench::CEmulatorProcess>(AFD_BENCH_EMULATOR);
+    bench::EmulatorSettings settings;
+    settings.verifyImage = image;
+    std::string error;
+    if (!emulator->Start(settings, &error)) {
+        ADD_FAILURE() << error;
+        return nullptr;
+    }
+    return emulator;
+}
+
 class MeasuredDownload : public ::testing::TestWithParam<std::size_t> {};
 
 TEST_P(MeasuredDownload, BytesOnTheLineAreTheModelsAndTheFlashHoldsTheImage) {
     const std::size_t imageBytes = GetParam();
-    const std::string image = WriteImage(imageBytes, 3);
-    bench::CEmulatorProcess emulator(AFD_BENCH_EMULATOR);
-    bench::EmulatorSettings settings;
-    settings.verifyImage = image;
-    std::string error;
-    ASSERT_TRUE(emulator.Start(settings, &error)) << error;
+    const CTempImage imageFile(imageBytes, 3);
+    const std::string& image = imageFile.path;
+    const auto started = StartEmulator(image);
+    ASSERT_NE(started, nullptr);
+    bench::CEmulatorProcess& emulator = *started;
 
     const bench::DownloadFigures figures =
         bench::RunTimedDownload(emulator.Port(), image, kHangGuardMs);
@@ -74,13 +76,13 @@ INSTANTIATE_TEST_SUITE_P(Images, MeasuredDownload,
                                            std::size_t{2500}));
 
 TEST(MeasuredDownloadCheck, AFlashThatDiffersFromTheImageIsNoSuccess) {
-    const std::string sent = WriteImage(3000, 5);
-    const std::string expected = WriteImage(3000, 6);
-    bench::CEmulatorProcess emulator(AFD_BENCH_EMULATOR);
-    bench::EmulatorSettings settings;
-    settings.verifyImage = expected;
-    std::string error;
-    ASSERT_TRUE(emulator.Start(settings, &error)) << error;
+    const CTempImage sentFile(3000, 5);
+    const std::string& sent = sentFile.path;
+    const CTempImage expectedFile(3000, 6);
+    const std::string& expected = expectedFile.path;
+    const auto started = StartEmulator(expected);
+    ASSERT_NE(started, nullptr);
+    bench::CEmulatorProcess& emulator = *started;
     const bench::DownloadFigures figures =
         bench::RunTimedDownload(emulator.Port(), sent, kHangGuardMs);
     EXPECT_EQ(figures.end, DownloadEnd::Success) << figures.log;
@@ -89,34 +91,13 @@ TEST(MeasuredDownloadCheck, AFlashThatDiffersFromTheImageIsNoSuccess) {
     EXPECT_NE(report.find("mismatch"), std::string::npos) << report;
 }
 
-TEST(MeasuredDownloadCheck, APortThatDoesNotExistEndsAtOnceWithItsReason) {
-    const std::string image = WriteImage(10, 1);
-    const bench::DownloadFigures figures =
-        bench::RunTimedDownload("/dev/afd-bench-no-such-port", image, kHangGuardMs);
-    EXPECT_EQ(figures.end, DownloadEnd::PortError);
-    EXPECT_NE(figures.log.find("/dev/afd-bench-no-such-port"), std::string::npos) << figures.log;
-    EXPECT_EQ(figures.bytesOut, 0);
-}
-
-TEST(MeasuredDownloadCheck, AMissingEmulatorProgramIsReported) {
-    bench::CEmulatorProcess emulator("/nonexistent/afd_bench_emulator");
-    std::string error;
-    EXPECT_FALSE(emulator.Start({}, &error));
-    EXPECT_NE(error.find("/nonexistent/afd_bench_emulator"), std::string::npos) << error;
-}
-
-}  // namespace
-
-namespace {
-
 // The floor the figures are compared with must itself do the whole conversation right.
 TEST(ReferenceClient, FlashesTheImageThroughTheSameConversation) {
-    const std::string image = WriteImage(2500, 9);
-    bench::CEmulatorProcess emulator(AFD_BENCH_EMULATOR);
-    bench::EmulatorSettings settings;
-    settings.verifyImage = image;
-    std::string error;
-    ASSERT_TRUE(emulator.Start(settings, &error)) << error;
+    const CTempImage imageFile(2500, 9);
+    const std::string& image = imageFile.path;
+    const auto started = StartEmulator(image);
+    ASSERT_NE(started, nullptr);
+    bench::CEmulatorProcess& emulator = *started;
     const bench::ReferenceFigures figures =
         bench::RunReferenceDownload(emulator.Port(), image, kHangGuardMs);
     std::string report;
@@ -127,14 +108,6 @@ TEST(ReferenceClient, FlashesTheImageThroughTheSameConversation) {
     const bench::CWireModel model;
     // Exactly one wake-up byte: the client waits for its ":OK#".
     EXPECT_EQ(ToolBytesReported(report), static_cast<long long>(model.ToolBytes(3))) << report;
-}
-
-TEST(ReferenceClient, ALineWithNoControllerIsReportedNotWaitedOnForever) {
-    const std::string image = WriteImage(10, 2);
-    const bench::ReferenceFigures figures =
-        bench::RunReferenceDownload("/dev/afd-bench-no-such-port", image, 100);
-    EXPECT_FALSE(figures.ok);
-    EXPECT_NE(figures.error.find("cannot open"), std::string::npos) << figures.error;
 }
 
 }  // namespace

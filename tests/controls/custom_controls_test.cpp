@@ -3,9 +3,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrinter>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <functional>
@@ -65,23 +63,6 @@ TEST(OffscreenDC, AClipBoxAwayFromTheOriginChangesOnlyThatBoxOfTheTarget) {
     EXPECT_EQ(InkBox(target, box, [&](QColor c) { return !painted(c); }), QRect());
     EXPECT_EQ(PixelAt(target, 20, 10), QColor(Qt::blue));
     EXPECT_EQ(PixelAt(target, 49, 34), QColor(Qt::green));
-}
-
-// On a printer the surface is the caller's painter itself, whose state it leaves as it was.
-TEST(OffscreenDC, APrinterGetsTheDrawingDirectly) {
-    QTemporaryDir dir;
-    QPrinter printer;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(dir.filePath(QStringLiteral("page.pdf")));
-    QPainter painter(&printer);
-    painter.setPen(Qt::green);
-    {
-        COffscreenDC dc(&painter);
-        EXPECT_EQ(&dc.Painter(), &painter);
-        dc->setPen(Qt::red);
-    }
-    EXPECT_EQ(painter.pen().color(), QColor(Qt::green));
-    EXPECT_TRUE(painter.end());
 }
 
 constexpr int kBarWidth = 301;

@@ -1,7 +1,9 @@
-// Complete downloads through the serial control and a pseudo-terminal, of images of every
-// awkward size and over a line that delivers replies oddly: what crossed the line, what the
-// emulated flash holds, and what the log box, progress bar and buttons show.
+// Downloads through the serial control and a pseudo-terminal, of images of every awkward size and
+// over a line that delivers replies oddly: what crossed the line, what the emulated flash holds,
+// and what the log box, progress bar and buttons show; replies out of order, which reset the
+// download; and no usable image, which sends nothing.
 #include <algorithm>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -75,5 +77,72 @@ INSTANTIATE_TEST_SUITE_P(
         DownloadCase{"ZeroAndJunkAfterWrite", kImageBytes, K::ZeroAfterReply, kFirstData + 1},
         DownloadCase{"LateSecondOk", kImageBytes, K::LateSecondOk, 0}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Success replies the boot loader never gives at that point must not steer the download anywhere
+// harmful (no success before the quit, no blank check of a sector not being erased): they reset it.
+struct OutOfOrderCase {
+    const char* name;
+    int atCommand;
+    const char* reply;
+};
+void PrintTo(const OutOfOrderCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class OutOfOrderReply : public EndToEnd, public ::testing::WithParamInterface<OutOfOrderCase> {};
+
+TEST_P(OutOfOrderReply, ResetsAndSendsNothingMore) {
+    const OutOfOrderCase& c = GetParam();
+    const CTempImage image(kImageBytes);
+    Start(WithFault(FaultKind::ErrorReply, c.atCommand, c.reply), image.path);
+    ASSERT_EQ(download.RunUntilEnd(kHangGuardMs), DownloadEnd::Unrecognised) << download.LogText();
+    EXPECT_EQ(download.LogText(), kCheckDevicesLine);
+    EXPECT_TRUE(download.StartEnabled() && download.OpenEnabled());
+    PumpFor(300);  // three wake-up ticks
+    const std::vector<std::string> all = ExpectedCommands(kImageBytes);
+    EXPECT_EQ(loader->Commands(), std::vector<std::string>(all.begin(), all.begin() + c.atCommand));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, OutOfOrderReply,
+    ::testing::Values(OutOfOrderCase{"QuitOkInTheErase", 5, ":QUIT_OK#"},
+                      OutOfOrderCase{"QuitOkForABlock", kFirstData, ":QUIT_OK#"},
+                      OutOfOrderCase{"EraseOkForACopy", kFirstData + 1, ":EX_OK#"},
+                      OutOfOrderCase{"RamOkInTheErase", 3, ":RB_OK#"},
+                      OutOfOrderCase{"WriteOkForABlankCheck", 5, ":WE_OK#"},
+                      OutOfOrderCase{"RamOkRepeatedForACopy", kFirstData + 1, ":RB_OK#"},
+                      OutOfOrderCase{"OtherVersion", 1, ":English Ver2.0#"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ImageCase {
+    const char* name;
+    std::string path;
+    std::string log;
+};
+void PrintTo(const ImageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class NoImage : public EndToEnd, public ::testing::WithParamInterface<ImageCase> {};
+
+TEST_P(NoImage, LogSaysWhyAndNothingIsSent) {
+    Start({}, GetParam().path);
+    EXPECT_EQ(download.RunUntilEnd(kHangGuardMs), DownloadEnd::NoImage);
+    EXPECT_EQ(download.LogText(), GetParam().log);
+    EXPECT_TRUE(download.ProgressRecords().empty());
+    ExpectNothingSent();
+}
+
+const std::string kMissing = "/nonexistent-folder/image.bin";
+const std::string kFolder = std::filesystem::temp_directory_path().string();
+INSTANTIATE_TEST_SUITE_P(Paths, NoImage,
+                         ::testing::Values(ImageCase{"NoneChosen", "", kNoDataFileLine},
+                                           ImageCase{"Missing", kMissing,
+                                                     kNoDataFileLine + "Cannot open " + kMissing +
+                                                         ": No such file or directory.\r\n"},
+                                           ImageCase{"Folder", kFolder,
+                                                     kNoDataFileLine + "Cannot open " + kFolder +
+                                                         ": it is a folder, not a file.\r\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
