@@ -39,67 +39,75 @@ void Announce(const std::string& what) {
     std::fprintf(stderr, "afd_bench: %s\n", what.c_str());
 }
 
+// Runs `client` on the port of an emulated controller started with `settings`, then stops the
+// emulator and checks its flash. Returns the emulator's start problem, else the client's (it
+// returns empty when it worked), else the flash's; empty when all went well.
+template <typename Client>
+std::string AgainstEmulator(const std::string& emulatorProgram, const EmulatorSettings& settings,
+                            Client client, double* emulatorCpuSeconds = nullptr) {
+    CEmulatorProcess emulator(emulatorProgram);
+    std::string problem;
+    if (!emulator.Start(settings, &problem)) {
+        return problem;
+    }
+    problem = client(emulator.Port());
+    std::string report;
+    const bool verified = emulator.Finish(&report);
+    if (emulatorCpuSeconds != nullptr) {
+        *emulatorCpuSeconds = emulator.CpuSeconds();
+    }
+    if (problem.empty() && !verified) {
+        problem = "the emulated controller's flash is wrong: " + report;
+    }
+    return problem;
+}
+
 struct EmulatedDownload {
-    bool ok = false;
     DownloadFigures figures;
     double emulatorCpuSeconds = 0;
-    std::string problem;
+    std::string problem;  // empty when it worked
 };
 
 EmulatedDownload DownloadAgainstEmulator(const std::string& emulatorProgram,
                                          const EmulatorSettings& settings, const std::string& image,
                                          double expectedSeconds) {
     EmulatedDownload result;
-    CEmulatorProcess emulator(emulatorProgram);
-    std::string error;
-    if (!emulator.Start(settings, &error)) {
-        result.problem = error;
-        return result;
-    }
-    result.figures = RunTimedDownload(emulator.Port(), image, GuardMs(expectedSeconds));
-    std::string report;
-    const bool verified = emulator.Finish(&report);
-    result.emulatorCpuSeconds = emulator.CpuSeconds();
-    if (result.figures.end != DownloadEnd::Success) {
-        result.problem =
-            std::string("the download ended with \"") +
-            (result.figures.end == DownloadEnd::None ? "no end before the hang guard"
-                                                     : DownloadEndName(result.figures.end)) +
-            "\"; log: " + result.figures.log;
-    } else if (!verified) {
-        result.problem = "the emulated controller's flash is wrong: " + report;
-    } else {
-        result.ok = true;
-    }
+    result.problem = AgainstEmulator(
+        emulatorProgram, settings,
+        [&](const std::string& port) {
+            result.figures = RunTimedDownload(port, image, GuardMs(expectedSeconds));
+            const DownloadEnd end = result.figures.end;
+            if (end == DownloadEnd::Success) {
+                return std::string();
+            }
+            return std::string("the download ended with \"") +
+                   (end == DownloadEnd::None ? "no end before the hang guard"
+                                             : DownloadEndName(end)) +
+                   "\"; log: " + result.figures.log;
+        },
+        &result.emulatorCpuSeconds);
     return result;
 }
 
 struct ReferenceRun {
-    bool ok = false;
     ReferenceFigures figures;
-    std::string problem;
+    std::string problem;  // empty when it worked
 };
 
 ReferenceRun ReferenceAgainstEmulator(const std::string& emulatorProgram,
                                       const EmulatorSettings& settings, const std::string& image) {
     ReferenceRun result;
-    CEmulatorProcess emulator(emulatorProgram);
-    std::string error;
-    if (!emulator.Start(settings, &error)) {
-        result.problem = error;
-        return result;
-    }
-    result.figures = RunReferenceDownload(emulator.Port(), image, kReferenceReplyGuardMs);
-    std::string report;
-    const bool verified = emulator.Finish(&report);
-    if (!result.figures.ok) {
-        result.problem = "the reference client stopped: " + result.figures.error;
-    } else if (!verified) {
-        result.problem = "the emulated controller's flash is wrong: " + report;
-    } else {
-        result.ok = true;
-    }
+    result.problem = AgainstEmulator(emulatorProgram, settings, [&](const std::string& port) {
+        result.figures = RunReferenceDownload(port, image, kReferenceReplyGuardMs);
+        return result.figures.ok ? std::string()
+                                 : "the reference client stopped: " + result.figures.error;
+    });
     return result;
+}
+
+// " (median of N)" when there was more than one run.
+std::string MedianNote(int runs) {
+    return runs > 1 ? " (median of " + std::to_string(runs) + ")" : "";
 }
 
 double Median(std::vector<double> values) {
@@ -166,7 +174,7 @@ void CBenchCases::RunPaced() {
     settings.verifyImage = ImageOf(bytes);
     const EmulatedDownload run =
         DownloadAgainstEmulator(m_config.emulatorProgram, settings, settings.verifyImage, model);
-    if (!run.ok) {
+    if (!run.problem.empty()) {
         Problem(label + ": " + run.problem);
         return;
     }
@@ -179,7 +187,7 @@ void CBenchCases::RunPaced() {
     Announce(label + " with the blocking reference client");
     const ReferenceRun reference =
         ReferenceAgainstEmulator(m_config.emulatorProgram, settings, settings.verifyImage);
-    if (!reference.ok) {
+    if (!reference.problem.empty()) {
         Problem(label + ", reference client: " + reference.problem);
     } else {
         const double floor = reference.figures.wireToEndSeconds;
@@ -209,7 +217,7 @@ void CBenchCases::RunLatency() {
         settings.verifyImage = ImageOf(bytes);
         const EmulatedDownload run = DownloadAgainstEmulator(m_config.emulatorProgram, settings,
                                                              settings.verifyImage, expected);
-        if (!run.ok) {
+        if (!run.problem.empty()) {
             Problem(label + ": " + run.problem);
             continue;
         }
@@ -237,7 +245,7 @@ void CBenchCases::RunUnpaced() {
     for (int run = 0; run < runs; ++run) {
         const EmulatedDownload tool = DownloadAgainstEmulator(m_config.emulatorProgram, settings,
                                                               settings.verifyImage, model);
-        if (!tool.ok) {
+        if (!tool.problem.empty()) {
             Problem(label + ": " + tool.problem);
             return;
         }
@@ -253,7 +261,7 @@ void CBenchCases::RunUnpaced() {
                                     static_cast<double>(m_model.RoundTrips(blocks)));
         const ReferenceRun reference =
             ReferenceAgainstEmulator(m_config.emulatorProgram, settings, settings.verifyImage);
-        if (!reference.ok) {
+        if (!reference.problem.empty()) {
             Problem(label + ", reference client: " + reference.problem);
             return;
         }
@@ -264,7 +272,7 @@ void CBenchCases::RunUnpaced() {
         samples["refSystem"].push_back(reference.figures.cpu.system / refBlocks);
     }
     auto median = [&samples](const char* name) { return Median(samples[name]); };
-    const std::string of = runs > 1 ? " (median of " + std::to_string(runs) + ")" : "";
+    const std::string of = MedianNote(runs);
     const double roundTrips = static_cast<double>(m_model.RoundTrips(blocks));
     m_table.Add({label + ": first byte to success" + of, Duration(median("wall")),
                  "line model " + Duration(model), median("wall") / model, "", Verdict::Info});
@@ -346,7 +354,7 @@ void CBenchCases::RunFlashdl() {
     }
     // The peak of all runs: memory does not scatter like time, and the highest is what counts.
     const double peak = *std::max_element(rss.begin(), rss.end());
-    const std::string of = runs > 1 ? " (median of " + std::to_string(runs) + ")" : "";
+    const std::string of = MedianNote(runs);
     m_table.Add({label + ": peak RSS (its VmHWM)", Megabytes(peak), "", std::nullopt, "≤ 20 MB",
                  AtMost(peak, kFlashdlRssTarget)});
     m_table.Add({label + ": CPU per block, start-up included" + of, Duration(Median(cpu)),
@@ -438,23 +446,22 @@ void CBenchCases::RunGui() {
              " times");
     std::map<std::string, std::vector<double>> runValues;
     for (int run = 0; run < downloadRuns; ++run) {
-        CEmulatorProcess emulator(m_config.emulatorProgram);
         EmulatorSettings settings;
         settings.verifyImage = ImageOf(bytes);
-        std::string error;
-        if (!emulator.Start(settings, &error)) {
-            Problem(label + ": " + error);
-            return;
-        }
         std::map<std::string, double> one;
-        std::map<std::string, std::string> texts;
-        const bool ran = RunGuiProgram({"--port", emulator.Port(), "--image", settings.verifyImage,
-                                        "--sweeps", std::to_string(m_config.repaintSweeps),
-                                        "--paints", std::to_string(m_config.buttonPaints)},
-                                       label, &one, &texts);
-        std::string report;
-        if (!emulator.Finish(&report)) {
-            Problem(label + ": the emulated controller's flash is wrong: " + report);
+        bool ran = false;
+        // RunGuiProgram reports its own problems; the emulator's start and flash come back here.
+        const std::string problem =
+            AgainstEmulator(m_config.emulatorProgram, settings, [&](const std::string& port) {
+                std::map<std::string, std::string> texts;
+                ran = RunGuiProgram({"--port", port, "--image", settings.verifyImage, "--sweeps",
+                                     std::to_string(m_config.repaintSweeps), "--paints",
+                                     std::to_string(m_config.buttonPaints)},
+                                    label, &one, &texts);
+                return std::string();
+            });
+        if (!problem.empty()) {
+            Problem(label + ": " + problem);
             return;
         }
         if (!ran) {
@@ -471,8 +478,7 @@ void CBenchCases::RunGui() {
     // Peak memory: the highest of the runs, not the median.
     values["peak_rss_kb"] =
         *std::max_element(runValues["peak_rss_kb"].begin(), runValues["peak_rss_kb"].end());
-    const std::string of =
-        downloadRuns > 1 ? " (median of " + std::to_string(downloadRuns) + ")" : "";
+    const std::string of = MedianNote(downloadRuns);
     const double rss = values["peak_rss_kb"] * 1024.0;
     m_table.Add({label + ": peak RSS (VmHWM) after the download", Megabytes(rss),
                  "after start-up " + Megabytes(values["startup_peak_rss_kb"] * 1024.0),

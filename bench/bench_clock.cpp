@@ -12,10 +12,6 @@ namespace bench {
 
 namespace {
 
-double Seconds(const timeval& tv) {
-    return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6;
-}
-
 std::int64_t ClockNs(clockid_t clock) {
     timespec ts{};
     ::clock_gettime(clock, &ts);
@@ -30,6 +26,10 @@ std::int64_t MonotonicNs() {
 
 double SecondsSince(std::int64_t startNs) {
     return static_cast<double>(MonotonicNs() - startNs) * 1e-9;
+}
+
+double Seconds(const timeval& tv) {
+    return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6;
 }
 
 CpuTime CpuNow() {

@@ -2,6 +2,8 @@
 // thread, and the peak resident memory of the process.
 #pragma once
 
+#include <sys/time.h>
+
 #include <cstdint>
 
 namespace bench {
@@ -9,6 +11,8 @@ namespace bench {
 // CLOCK_MONOTONIC in nanoseconds; comparable between processes on the same machine.
 std::int64_t MonotonicNs();
 double SecondsSince(std::int64_t startNs);
+// A timeval of getrusage or wait4, in seconds.
+double Seconds(const timeval& tv);
 
 // CPU time used so far, in seconds.
 struct CpuTime {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "bench_cases.h"
@@ -81,23 +82,16 @@ int main(int argc, char* argv[]) {
     bench::CBenchCases cases(config, work.Path());
     PrintModel(cases.Model(), config.pacedBytes);
 
-    if (config.Runs("crc")) {
-        cases.RunCrc();
-    }
-    if (config.Runs("paced")) {
-        cases.RunPaced();
-    }
-    if (config.Runs("latency")) {
-        cases.RunLatency();
-    }
-    if (config.Runs("unpaced")) {
-        cases.RunUnpaced();
-    }
-    if (config.Runs("flashdl")) {
-        cases.RunFlashdl();
-    }
-    if (config.Runs("gui")) {
-        cases.RunGui();
+    using Case = void (bench::CBenchCases::*)();
+    const std::pair<const char*, Case> kCases[] = {
+        {"crc", &bench::CBenchCases::RunCrc},         {"paced", &bench::CBenchCases::RunPaced},
+        {"latency", &bench::CBenchCases::RunLatency}, {"unpaced", &bench::CBenchCases::RunUnpaced},
+        {"flashdl", &bench::CBenchCases::RunFlashdl}, {"gui", &bench::CBenchCases::RunGui},
+    };
+    for (const auto& [name, run] : kCases) {
+        if (config.Runs(name)) {
+            (cases.*run)();
+        }
     }
 
     const bench::CFigureTable& table = cases.Table();

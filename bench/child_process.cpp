@@ -22,10 +22,6 @@ namespace bench {
 
 namespace {
 
-double Seconds(const timeval& tv) {
-    return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6;
-}
-
 // The file actions of one spawn, released on every path.
 class CFileActions {
 public:

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int kDefaultTimeoutSeconds = 10;
+constexpr int kDefaultTimeoutSeconds = kReplyTimeoutMs / 1000;
 constexpr int kLongestTimeoutSeconds = 3600;
 
 FlashdlRequest UsageError(std::string message) {

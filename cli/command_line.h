@@ -5,12 +5,14 @@
 #include <optional>
 #include <string>
 
+#include "download_sequencer.h"
+
 struct FlashdlRequest {
     enum class Action { Flash, Simulate, ListPorts, Help, Version, UsageError };
     Action action = Action::UsageError;
     std::string port;                      // Flash
     std::optional<std::string> imagePath;  // Flash (always set), Simulate (optional)
-    int replyTimeoutMs = 10000;
+    int replyTimeoutMs = kReplyTimeoutMs;
     std::string error;  // UsageError: what is wrong, without the program name
 };
 

@@ -4,33 +4,8 @@
 
 #include <QEventLoop>
 #include <QObject>
-#include <QTimer>
-#include <cctype>
 
-namespace {
-
-// The sequencer keeps a port number beside the name; for "COMn" it is n, for device paths 1.
-int PortIndexOf(const std::string& portName) {
-    if (portName.size() < 4 || portName.size() > 6) {
-        return 0;
-    }
-    int number = 0;
-    for (std::size_t i = 0; i < portName.size(); ++i) {
-        const auto c = static_cast<unsigned char>(portName[i]);
-        if (i < 3) {
-            if (std::toupper(c) != "COM"[i]) {
-                return 0;
-            }
-        } else if (std::isdigit(c)) {
-            number = number * 10 + (c - '0');
-        } else {
-            return 0;
-        }
-    }
-    return number > 0 ? number - 1 : 0;
-}
-
-}  // namespace
+#include "port_names.h"
 
 CHeadlessDownload::CHeadlessDownload()
     : m_wakeUpTimer(false, [this] { m_sequencer.OnTimer(); }),
@@ -49,7 +24,8 @@ void CHeadlessDownload::Start(const std::string& portName, const std::string& im
     m_bEnded = false;
     m_strPortError.clear();
     m_progressRecords.clear();
-    m_sequencer.OnSelchangePortCombo(PortIndexOf(portName), portName);
+    // The sequencer keeps a port number beside the name: n for "COMn", 1 for device paths.
+    m_sequencer.OnSelchangePortCombo(ComPortNumber(portName).value_or(1) - 1, portName);
     m_sequencer.SetFilePath(imagePath);
     m_sequencer.OnStartDownload();
 }
@@ -57,11 +33,9 @@ void CHeadlessDownload::Start(const std::string& portName, const std::string& im
 DownloadEnd CHeadlessDownload::RunUntilEnd(int hangGuardMs) {
     if (!m_bEnded) {
         QEventLoop loop;
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
+        CEventLoopTimer guard(true, [&loop] { loop.quit(); });
         if (hangGuardMs >= 0) {
-            guard.start(hangGuardMs);
+            guard.Start(hangGuardMs);
         }
         m_quitLoop = [&loop] { loop.quit(); };
         loop.exec();

@@ -119,9 +119,7 @@ CHoverGradientButton::CHoverGradientButton(const QString& text, QWidget* parent)
       m_penFocusLeft(MakePen(3, 153, 198, 252)),
       m_penFocusRight(MakePen(3, 162, 189, 252)),
       m_penFocusTop(MakePen(2, 162, 201, 255)),
-      m_penFocusBottom(MakePen(2, 162, 201, 255)),
-      m_brushHover(QColor(223, 222, 236)),
-      m_brushNormal(QColor(222, 223, 236)) {
+      m_penFocusBottom(MakePen(2, 162, 201, 255)) {
     // Moves without a pressed mouse button are what start the hover tracking.
     setMouseTracking(true);
     m_hoverTimer.setSingleShot(true);
@@ -161,8 +159,6 @@ void CHoverGradientButton::DrawItem(QPainter& dc, const ItemState& state) {
     r.top += kEdgeHeight;
     r.bottom -= kEdgeHeight;
 
-    // The face fills and strokes with its own brushes and pens; this is only the current brush.
-    dc.setBrush(m_bHover ? m_brushHover : m_brushNormal);
     PaintGradient(dc, r);
     if (m_bHover || m_bFocus) {
         PaintFrame(dc, r);

@@ -1,7 +1,6 @@
 // A push button that paints its own gradient face and frames that follow the pointer and focus.
 #pragma once
 
-#include <QBrush>
 #include <QPen>
 #include <QPushButton>
 #include <QTimer>
@@ -71,8 +70,6 @@ private:
     QPen m_penFocusRight;
     QPen m_penFocusTop;
     QPen m_penFocusBottom;
-    QBrush m_brushHover;
-    QBrush m_brushNormal;
     bool m_bHover = false;
     bool m_bTrackingMouse = false;
     bool m_bFocus = false;

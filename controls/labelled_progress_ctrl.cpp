@@ -138,9 +138,6 @@ void CLabelledProgressCtrl::paintEvent(QPaintEvent* event) {
     dc->fillRect(rcBar, m_clrBar);
     dc->fillRect(rcTrack, m_clrTrack);
 
-    if (!m_bShowLabel) {
-        return;
-    }
     const QString label = text();
     // Like the platform's text drawing, "&" marks a mnemonic; the two passes put the glyphs at
     // the same spot so a glyph straddling the end of the bar is split between the colours.
@@ -151,7 +148,6 @@ void CLabelledProgressCtrl::paintEvent(QPaintEvent* event) {
     dc->setClipRect(rcTrack);
     dc->setPen(m_clrLabelOnTrack);
     dc->drawText(rc, flags, label);
-    dc->setClipping(false);
 }
 
 void CLabelledProgressCtrl::resizeEvent(QResizeEvent* event) {

@@ -55,7 +55,6 @@ private:
     int m_nUpper = 100;
     int m_nLower = 0;
     QByteArray m_strLabel;
-    bool m_bShowLabel = true;
     int m_nLastFillWidth = -1;
     QColor m_clrBar;
     QColor m_clrTrack;

@@ -279,8 +279,8 @@ void CDownloadSequencer::NextBlockOrQuit() {
     }
     block[kBlockDataSize] = Crc8(block, kBlockDataSize);
     // The command and its block go out back to back; the boot loader answers both at once.
-    static const char kDownData[] = ":DOWN DATA#";
-    m_host.port.SetOutput(reinterpret_cast<const std::uint8_t*>(kDownData), sizeof kDownData - 1);
+    m_host.port.SetOutput(reinterpret_cast<const std::uint8_t*>(kCmdDownData),
+                          sizeof kCmdDownData - 1);
     m_host.port.SetOutput(block, kBlockSize);
     ++m_nBlocksSent;
     m_nAwaitedReply = kReplyRbOk;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "expected_conversation.h"
 #include "link_protocol.h"
 
 // The sequencer's shared state lives as long as the program. Each input plays a program of its
@@ -17,7 +18,6 @@ extern char g_szCommand[1030];
 extern int g_nImageKB;
 
 namespace {
-const std::string kSuccessLine = "Flash download successfully finished!\r\n";
 const std::string kQuitOk = ":QUIT_OK#";
 constexpr std::size_t kReadTextKept = 32;  // enough to see the last reply
 

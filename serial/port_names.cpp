@@ -11,6 +11,8 @@ namespace {
 // No machine has more numbered ports than this; it also keeps the arithmetic small.
 constexpr int kMaxComNumber = 256;
 
+}  // namespace
+
 std::optional<int> ComPortNumber(const std::string& name) {
     static const std::string kPrefix = "com";
     if (name.size() <= kPrefix.size() || name.size() > kPrefix.size() + 3) {
@@ -33,8 +35,6 @@ std::optional<int> ComPortNumber(const std::string& name) {
     }
     return number;
 }
-
-}  // namespace
 
 std::string ResolvePortName(const std::string& name) {
 #if defined(__linux__)

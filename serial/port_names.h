@@ -2,6 +2,7 @@
 // system opens, and lists the serial ports the system reports.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,9 @@
 // name is the system's own; macOS has no numbered ports, so the name is kept and opening it
 // fails with a message that names it. Any other name or device path is used as given.
 std::string ResolvePortName(const std::string& name);
+
+// n of a numbered port "COMn" (any case, n from 1 to 256); nullopt for any other name.
+std::optional<int> ComPortNumber(const std::string& name);
 
 struct SerialPortEntry {
     std::string name;         // what to hand to ResolvePortName / SetCommPort

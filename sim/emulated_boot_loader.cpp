@@ -15,7 +15,7 @@ constexpr char kDefaultOtherVersion[] = ":English Ver2.0#";
 constexpr char kTrailingJunk[] = "JUNK";
 constexpr int kSplitGapMs = 20;
 constexpr int kLateOkGapMs = 30;
-constexpr std::size_t kBlockDataSize = 1024;
+constexpr std::size_t kBlockDataSize = sim::CInputFramer::kBlockSize - 1;  // then its CRC-8
 
 std::vector<std::uint8_t> Bytes(const std::string& text) {
     return std::vector<std::uint8_t>(text.begin(), text.end());

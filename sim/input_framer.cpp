@@ -2,11 +2,11 @@
 // everything else, which the boot loader skips.
 #include "input_framer.h"
 
+#include "loader_commands.h"
+
 namespace sim {
 
 namespace {
-constexpr char kDataCommand[] = ":DOWN DATA#";
-
 bool IsPrintable(std::uint8_t byte) {
     return byte >= 0x20 && byte <= 0x7E;
 }

@@ -6,7 +6,6 @@ namespace sim {
 namespace {
 
 constexpr char kGetVersion[] = ":GET_VER00#";
-constexpr char kData[] = ":DOWN DATA#";
 constexpr char kQuit[] = ":QUIT_COMM#";
 constexpr char kEraseWord[] = ":ERASE_EXT ";
 constexpr char kBlankCheckWord[] = ":CHKBL_EXT ";
@@ -51,7 +50,7 @@ ParsedCommand ParseCommand(const std::string& frame) {
     ParsedCommand parsed;
     if (frame == kGetVersion) {
         parsed.kind = CommandKind::GetVersion;
-    } else if (frame == kData) {
+    } else if (frame == kDataCommand) {
         parsed.kind = CommandKind::Data;
     } else if (frame == kQuit) {
         parsed.kind = CommandKind::Quit;

@@ -22,6 +22,8 @@ inline constexpr char kReplyQuitOk[] = ":QUIT_OK#";
 inline constexpr char kReplyGeneralError[] = ":EI_ERR#";
 
 inline constexpr std::uint8_t kWakeUpByte = 0xAA;
+// The one command followed by raw bytes: a 1025-byte block.
+inline constexpr char kDataCommand[] = ":DOWN DATA#";
 
 enum class CommandKind {
     Invalid,     // not a command this boot loader knows, or a known word with a bad address
