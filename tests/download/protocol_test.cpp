@@ -13,16 +13,6 @@ std::uint8_t CrcOf(const std::vector<std::uint8_t>& bytes) {
     return Crc8(bytes.data(), bytes.size());
 }
 
-TEST(Crc8, TableMatchesPolynomial07) {
-    for (int i = 0; i < 256; ++i) {
-        std::uint8_t c = static_cast<std::uint8_t>(i);
-        for (int bit = 0; bit < 8; ++bit) {
-            c = static_cast<std::uint8_t>((c & 0x80) ? (c << 1) ^ 0x07 : c << 1);
-        }
-        EXPECT_EQ(g_crc8Table[i], c) << "entry " << i;
-    }
-}
-
 TEST(Crc8, BlockVectors) {
     std::vector<std::uint8_t> ramp;
     for (int i = 0; i < 1024; ++i) {

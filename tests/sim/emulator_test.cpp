@@ -1,19 +1,13 @@
 // What the end-to-end tests cannot show about the emulated boot loader: a wrong CRC, commands
-// split across reads, each fault's bytes, and over a pty a hang-up.
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
+// split across reads, and each fault's bytes.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "emulated_boot_loader.h"
-#include "pty_boot_loader.h"
-#include "unique_fd.h"
 
 namespace {
 
@@ -93,44 +87,6 @@ TEST(EmulatedBootLoader, EachFaultShapesTheReplies) {
         }
         EXPECT_EQ(writes, expected);
     }
-}
-
-// An emulated controller on a pseudo-terminal, with the test playing the tool on the slave.
-struct Line {
-    explicit Line(const EmulatorOptions& options) : loader(options) {
-        std::string error;
-        EXPECT_TRUE(loader.Start(&error)) << error;
-        fd.Reset(::open(loader.SlavePath().c_str(), O_RDWR | O_NOCTTY));
-    }
-    bool Write(const std::string& bytes) const {
-        return ::write(fd.Get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    }
-    // Gives up when the line ends or at a hang guard.
-    std::string Read(std::size_t size) {
-        std::string got;
-        char buffer[2048];
-        pollfd ready{fd.Get(), POLLIN, 0};
-        while (got.size() < size && !lineEnded && ::poll(&ready, 1, 20000) > 0) {
-            const ssize_t n = ::read(fd.Get(), buffer, std::min(sizeof buffer, size - got.size()));
-            lineEnded = n <= 0;  // end of file, or EIO once the master is gone
-            got.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-        }
-        return got;
-    }
-    CPtyBootLoader loader;
-    sim::CUniqueFd fd;
-    bool lineEnded = false;
-};
-
-TEST(PtyBootLoader, HangUpEndsTheToolsLine) {
-    Line line(EmulatorOptions{0, false, 0, {FaultKind::HangUp, 1, ""}});
-    ASSERT_TRUE(line.Write("\xAA"));
-    ASSERT_EQ(line.Read(4), ":OK#");
-    ASSERT_TRUE(line.Write(":GET_VER00#"));
-    EXPECT_EQ(line.Read(1), "");
-    EXPECT_TRUE(line.lineEnded);
-    EXPECT_FALSE(line.loader.WaitForCommandCount(2, 20000)) << "the thread has ended";
-    EXPECT_TRUE(line.loader.HungUp());
 }
 
 }  // namespace
