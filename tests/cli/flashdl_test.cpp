@@ -1,10 +1,8 @@
-// flashdl run as a process: its exit statuses and messages, what the emulated flash holds
-// afterwards, and the progress bar it draws on a terminal.
+// flashdl run as a process: its exit statuses and messages, and what the emulated flash holds
+// afterwards.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <ostream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -107,39 +105,5 @@ INSTANTIATE_TEST_SUITE_P(
                 "did not answer within 1 second.\n" + kError,
                 "stopped answering"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(FlashdlOnTerminal, RedrawsTheBarOnlyWhenItsPercentageChanges) {
-    CPtyBootLoader controller;
-    std::string error;
-    ASSERT_TRUE(controller.Start(&error)) << error;
-    const CTempImage image(100 * 1024);  // 120 positions: many share a percentage
-    const FlashdlResult result =
-        RunFlashdl({"--port", QString::fromStdString(controller.SlavePath()),
-                    QString::fromStdString(image.path)},
-                   true);
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-
-    std::vector<int> draws;
-    const std::regex bar("\r\033\\[K\\[[#-]+\\] +([0-9]+)%");
-    for (std::sregex_iterator it(result.out.begin(), result.out.end(), bar), end; it != end; ++it) {
-        draws.push_back(std::stoi((*it)[1].str()));
-    }
-    // The percentages of positions 0, 1 and 5 to 120, each once.
-    std::vector<int> percents = {0};
-    for (int pos = 5; pos <= 120; ++pos) {
-        if (100 * pos / 120 != percents.back()) {
-            percents.push_back(100 * pos / 120);
-        }
-    }
-    std::vector<int> changes = draws;
-    changes.erase(std::unique(changes.begin(), changes.end()), changes.end());
-    EXPECT_EQ(changes, percents);
-    // Besides, it is drawn again once below each of the six log lines.
-    EXPECT_EQ(draws.size(), percents.size() + 6);
-    // The finished bar stays on a line of its own.
-    const std::string full = "[" + std::string(50, '#') + "] 100%\n";
-    EXPECT_EQ(result.out.substr(result.out.size() - std::min(full.size(), result.out.size())),
-              full);
-}
 
 }  // namespace
