@@ -6,6 +6,7 @@
 #include "app_resources.h"
 #include "flash_downloader_dlg.h"
 #include "resource.h"
+#include "session_end.h"
 
 void CFlashDownloaderApp::SetUpApplication() {
     QApplication::setApplicationName(QString::fromLatin1(kApplicationName));
@@ -16,6 +17,7 @@ void CFlashDownloaderApp::SetUpApplication() {
 bool CFlashDownloaderApp::InitInstance() {
     SetUpApplication();
     CFlashDownloaderDlg dlg;
+    const CSessionEnd sessionEnd(dlg);
     dlg.exec();
     return false;
 }

@@ -355,6 +355,10 @@ void CFlashDownloaderDlg::OnCancel() {
     }
 }
 
+void CFlashDownloaderDlg::EndSession() {
+    EndDialog(QDialog::Rejected);
+}
+
 bool CFlashDownloaderDlg::ConfirmQuit() {
     if (m_bAskingToQuit) {
         return false;

@@ -43,6 +43,9 @@ public:
     bool OnSysCommand(unsigned nID);
     void OnOK();
     void OnCancel();
+    // The session ends the program (SIGTERM, SIGHUP): the window ends without asking and the
+    // port closes at once.
+    void EndSession();
 
     // Adds a port to the list unless it names one already there; returns the port's index.
     int AddPortEntry(const QString& name, const QString& description);

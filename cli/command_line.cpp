@@ -41,7 +41,7 @@ std::string UsageText() {
            "  --version            show the version\n"
            "\n"
            "Reset the hand controller when asked; flashdl waits for it until then. Ctrl-C stops\n"
-           "the download.\n"
+           "the download; so do SIGTERM, SIGHUP, SIGQUIT and a closed standard output.\n"
            "\n"
            "Exit status: 0 when the download finished, 1 when it failed on the way, 2 when it\n"
            "could not start (bad command line, unreadable image, port that cannot be opened).\n";
@@ -74,6 +74,9 @@ FlashdlRequest ParseCommandLine(const QStringList& arguments) {
 
     FlashdlRequest request;
     int timeoutSeconds = kDefaultTimeoutSeconds;
+    if (parser.values(timeout).size() > 1) {
+        return UsageError("--timeout can be given only once.");
+    }
     if (parser.isSet(timeout)) {
         bool ok = false;
         timeoutSeconds = parser.value(timeout).toInt(&ok);

@@ -17,6 +17,14 @@ constexpr int kFallbackColumns = 80;
 // Back to the start of the line and erase it, so a shorter text leaves nothing behind.
 constexpr char kEraseLine[] = "\r\033[K";
 
+constexpr char kClickStartDownload[] = "click Start Download.";
+constexpr char kRunAgain[] = "(With flashdl: run the command again to start a new download.)\n";
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 std::string WithoutLineEnd(std::string line) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
         line.pop_back();
@@ -48,8 +56,13 @@ CHeadlessDownload::Callbacks CConsoleReporter::Callbacks() {
 void CConsoleReporter::PrintLine(const std::string& line) {
     const bool barWasShown = m_bBarShown;
     EraseBar();
-    std::fputs(WithoutLineEnd(line).c_str(), m_out);
+    const std::string text = WithoutLineEnd(line);
+    std::fputs(text.c_str(), m_out);
     std::fputc('\n', m_out);
+    // The log box's words are the window's; here there is no button to click.
+    if (EndsWith(text, kClickStartDownload)) {
+        std::fputs(kRunAgain, m_out);
+    }
     if (barWasShown) {
         DrawBar();
     }

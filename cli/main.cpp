@@ -1,6 +1,7 @@
 // flashdl: writes a firmware image into the hand controller's flash from the command line, or
 // into an emulated controller to try the tool without one.
 #include <QCoreApplication>
+#include <csignal>
 #include <cstdio>
 
 #include "command_line.h"
@@ -9,6 +10,11 @@
 #include "flash_commands.h"
 
 int main(int argc, char* argv[]) {
+#if !defined(_WIN32)
+    // A closed standard output (its reader gone) must not kill flashdl before it has stopped the
+    // line, released the port and removed its temporary files; the write just fails.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("flashdl");
     QCoreApplication::setApplicationVersion(AFD_VERSION_TEXT);

@@ -21,18 +21,10 @@ constexpr std::uint32_t kFlashBase = 0x81000000;
 
 bool ReadImage(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* reason) {
     CImageFile file;
-    if (!file.Open(path, reason)) {
+    if (!file.Open(path, kMaxImageBytes, reason)) {
         return false;
     }
-    std::vector<std::uint8_t> block(kBlockDataSize);
-    while (!file.IsExhausted()) {
-        const int got = file.ReadBlock(block.data());
-        if (got < 0) {
-            *reason = "it became shorter while it was being read";
-            return false;
-        }
-        bytes->insert(bytes->end(), block.begin(), block.begin() + got);
-    }
+    *bytes = file.Bytes();
     return true;
 }
 

@@ -107,21 +107,22 @@ void CDownloadSequencer::OnStartDownload() {
         Finish(DownloadEnd::NoImage);
         return;
     }
+    // The image is taken whole now: the download sends the file as it was at this click.
     std::string reason;
-    if (!m_pImageFile.Open(m_strFilePath, &reason)) {
-        log.AppendLine(kLineNoDataFile);
-        log.AppendLine("Cannot open " + m_strFilePath + ": " + reason + ".\r\n");
+    if (!m_pImageFile.Open(m_strFilePath, kMaxImageBytes, &reason)) {
+        if (m_pImageFile.Length() > kMaxImageBytes) {
+            log.AppendLine(
+                "ERROR!!!The data file is too large: " + std::to_string(m_pImageFile.Length()) +
+                " bytes; at most " + std::to_string(kMaxImageBytes) +
+                " bytes fit below the top of the flash address range.\r\n");
+        } else {
+            log.AppendLine(kLineNoDataFile);
+            log.AppendLine("Cannot open " + m_strFilePath + ": " + reason + ".\r\n");
+        }
         Finish(DownloadEnd::NoImage);
         return;
     }
     const long long length = m_pImageFile.Length();
-    if (length > kMaxImageBytes) {
-        log.AppendLine("ERROR!!!The data file is too large: " + std::to_string(length) +
-                       " bytes; at most " + std::to_string(kMaxImageBytes) +
-                       " bytes fit below the top of the flash address range.\r\n");
-        Finish(DownloadEnd::NoImage);
-        return;
-    }
     m_bDownloading = 1;
     m_nAwaitedReply = kReplyOk;
     g_nImageKB = static_cast<int>(length / static_cast<long long>(kBlockDataSize));
@@ -204,7 +205,9 @@ void CDownloadSequencer::ActOnReply(int replyIndex) {
     switch (replyIndex) {
         case kReplyOk:
             m_host.wakeUpTimer.Stop();
-            Send(kCmdGetVersion, kReplyVersion);
+            // The version request's time-out counts from the first request: a controller that
+            // keeps saying ":OK#" must not keep the download alive for ever.
+            Send(kCmdGetVersion, kReplyVersion, !askAgain);
             return;
         case kReplyVersion:
             m_bVersionAccepted = true;
@@ -306,7 +309,7 @@ void CDownloadSequencer::SendAddressCommand(const char* word, const char* suffix
     Send(g_szCommand, awaitedReply);
 }
 
-void CDownloadSequencer::Send(const char* command, int awaitedReply) {
+void CDownloadSequencer::Send(const char* command, int awaitedReply, bool restartTimer) {
     if (command != g_szCommand) {
         std::memset(g_szCommand, 0, sizeof g_szCommand);
         std::strcpy(g_szCommand, command);
@@ -314,7 +317,9 @@ void CDownloadSequencer::Send(const char* command, int awaitedReply) {
     m_host.port.SetOutput(reinterpret_cast<const std::uint8_t*>(g_szCommand),
                           std::strlen(g_szCommand));
     m_nAwaitedReply = awaitedReply;
-    ArmReplyTimer();
+    if (restartTimer || !m_host.replyTimer.IsActive()) {
+        ArmReplyTimer();
+    }
 }
 
 void CDownloadSequencer::ArmReplyTimer() {

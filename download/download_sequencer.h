@@ -21,7 +21,7 @@ enum class DownloadEnd {
     PortError,     // the port could not be opened
     LineLost,      // the adapter was unplugged or the line hung up
     Timeout,       // a command got no reply in time
-    ImageChanged,  // the image file shrank while it was being sent
+    ImageChanged,  // the image taken at Start Download could not be sent
 };
 
 const char* DownloadEndName(DownloadEnd end);
@@ -59,7 +59,8 @@ public:
 
 private:
     bool OpenPort();
-    void Send(const char* command, int awaitedReply);
+    // Arms the reply timer unless `restartTimer` is false and it is already running.
+    void Send(const char* command, int awaitedReply, bool restartTimer = true);
     void SendAddressCommand(const char* word, const char* suffix, int awaitedReply);
     void NextSector();
     void NextBlockOrQuit();

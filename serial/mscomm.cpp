@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "line_settings.h"
+#include "port_device.h"
 #include "port_errors.h"
 #include "port_names.h"
 
@@ -20,25 +21,34 @@
 
 namespace {
 
-// The file whose permissions decide whether the user may open the port.
-std::string DeviceFilePath(const std::string& systemName) {
-#if defined(_WIN32)
-    return systemName;
-#else
-    // QSerialPort looks plain names such as "ttyUSB0" up under /dev.
-    return systemName.find('/') == std::string::npos ? "/dev/" + systemName : systemName;
-#endif
-}
+// The serial control's own input buffer holds this much; what arrives beyond it while nobody
+// reads is held back by the driver and dropped by the next opening, so a line that keeps
+// sending after a download has ended cannot grow the program's memory.
+constexpr qint64 kInBufferSize = 1024;
 
 // USB serial adapters hold received bytes back for their latency timer (16 ms by default) unless
 // the driver runs in low-latency mode, which would slow every reply of the conversation.
-// Pseudo-terminals and some drivers refuse the request; the line works without it.
-void RequestLowLatency([[maybe_unused]] QSerialPort& port) {
+// Pseudo-terminals and some drivers refuse the request; the line works without it. Returns
+// whether the flag was set here, so that closing can put it back.
+bool RequestLowLatency([[maybe_unused]] QSerialPort& port) {
 #if defined(__linux__)
     const int fd = port.handle();
     serial_struct info{};
     if (::ioctl(fd, TIOCGSERIAL, &info) == 0 && (info.flags & ASYNC_LOW_LATENCY) == 0) {
         info.flags |= ASYNC_LOW_LATENCY;
+        return ::ioctl(fd, TIOCSSERIAL, &info) == 0;
+    }
+#endif
+    return false;
+}
+
+// The flag stays with the device after the program ends; other programs expect it as it was.
+void RestoreLowLatency([[maybe_unused]] QSerialPort& port) {
+#if defined(__linux__)
+    const int fd = port.handle();
+    serial_struct info{};
+    if (::ioctl(fd, TIOCGSERIAL, &info) == 0 && (info.flags & ASYNC_LOW_LATENCY) != 0) {
+        info.flags &= ~ASYNC_LOW_LATENCY;
         ::ioctl(fd, TIOCSSERIAL, &info);
     }
 #endif
@@ -53,6 +63,7 @@ bool ApplyLineSettings(QSerialPort& port, const LineSettings& settings) {
 }  // namespace
 
 CMSComm::CMSComm(QObject* parent) : QObject(parent) {
+    m_port.setReadBufferSize(kInBufferSize);
     connect(&m_port, &QSerialPort::readyRead, this, &CMSComm::HandleReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &CMSComm::HandleError);
 }
@@ -60,9 +71,7 @@ CMSComm::CMSComm(QObject* parent) : QObject(parent) {
 CMSComm::~CMSComm() {
     // Closing a hung-up port reports errors; they must not reach a half-destroyed object.
     m_port.disconnect(this);
-    if (m_port.isOpen()) {
-        m_port.close();
-    }
+    ClosePort();
 }
 
 void CMSComm::SetCommPort(const std::string& portName) {
@@ -101,11 +110,24 @@ bool CMSComm::SetPortOpen(bool open) {
     }
     // Set first: closing a hung-up line reports errors that are not a new loss.
     m_state = State::Closed;
-    if (m_port.isOpen()) {
-        m_port.close();
-    }
+    ClosePort();
     m_port.clearError();
     return true;
+}
+
+std::size_t CMSComm::GetInBufferCount() const {
+    return m_state == State::Open ? static_cast<std::size_t>(m_port.bytesAvailable()) : 0;
+}
+
+void CMSComm::ClosePort() {
+    if (!m_port.isOpen()) {
+        return;
+    }
+    if (m_bLowLatencySet) {
+        RestoreLowLatency(m_port);
+        m_bLowLatencySet = false;
+    }
+    m_port.close();
 }
 
 std::string CMSComm::GetLastErrorText() const {
@@ -168,7 +190,7 @@ bool CMSComm::OpenPort() {
     // A lost line whose close is still queued is closed here, before it is opened afresh.
     if (m_port.isOpen()) {
         m_state = State::Closed;
-        m_port.close();
+        ClosePort();
     }
     m_port.clearError();
     m_strLastError.clear();
@@ -177,26 +199,31 @@ bool CMSComm::OpenPort() {
     if (!settings) {
         return RefuseOpen(InvalidSettingsText(m_strPortName, m_strSettings));
     }
-    const std::string systemName = ResolvePortName(m_strPortName);
-    m_port.setPortName(QString::fromStdString(systemName));
+    // The real device, not the name it was reached by: QSerialPort locks the port under the
+    // name it opens, and a second name (a symbolic link, /dev/serial/by-id/...) must meet the
+    // same lock.
+    const std::string device = RealDevicePath(LookedUpDevicePath(ResolvePortName(m_strPortName)));
+    if (IsOwnTerminal(device)) {
+        return RefuseOpen(
+            PortOpenErrorText(m_strPortName, device, PortOpenFailure::OwnTerminal, std::string()));
+    }
+    m_port.setPortName(QString::fromStdString(device));
     // Errors reported while opening belong to the open, not to a line that was lost.
     m_state = State::Opening;
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = m_port.error();
         const std::string reason = m_port.errorString().toStdString();
-        const PortOpenFailure failure =
-            ClassifyOpenFailure(error, IsDeviceAccessible(DeviceFilePath(systemName)));
-        return RefuseOpen(PortOpenErrorText(m_strPortName, systemName, failure, reason));
+        const PortOpenFailure failure = ClassifyOpenFailure(error, IsDeviceAccessible(device));
+        return RefuseOpen(
+            PortOpenErrorText(m_strPortName, device, failure, reason, DeviceOwnerOf(device)));
     }
     if (!ApplyLineSettings(m_port, *settings)) {
         const std::string reason = "the line settings \"" + m_strSettings +
                                    "\" are not supported: " + m_port.errorString().toStdString();
         m_port.close();
-        return RefuseOpen(
-            PortOpenErrorText(m_strPortName, systemName, PortOpenFailure::Other, reason));
+        return RefuseOpen(PortOpenErrorText(m_strPortName, device, PortOpenFailure::Other, reason));
     }
-    m_port.setReadBufferSize(0);
-    RequestLowLatency(m_port);
+    m_bLowLatencySet = RequestLowLatency(m_port);
     // Bytes that waited before the port was opened (a boot loader's earlier answers, line noise
     // from plugging in) would be taken for the reply to the first command.
     m_port.clear();
@@ -243,7 +270,7 @@ void CMSComm::FinishLineLoss() {
         return;  // the port was closed or opened again in the meantime
     }
     m_state = State::Closed;
-    m_port.close();
+    ClosePort();
     m_port.clearError();
     m_nCommEvent = kComEvLineLost;
     emit OnComm();

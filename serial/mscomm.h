@@ -30,6 +30,8 @@ public:
     short GetCommEvent() const override;
     std::vector<std::uint8_t> GetInput() override;
     void SetOutput(const std::uint8_t* data, std::size_t size) override;
+    // Bytes received and not yet read; never more than the input buffer holds (1024).
+    std::size_t GetInBufferCount() const;
 
 signals:
     // kComEvReceive when at least RThreshold bytes wait; kComEvLineLost once when the line goes.
@@ -39,6 +41,8 @@ private:
     enum class State { Closed, Opening, Open, Lost };
 
     bool OpenPort();
+    // Closes the port if open, putting back what opening changed on the device.
+    void ClosePort();
     bool RefuseOpen(std::string message);
     // Bytes written to the driver without queueing; 0 where that is not possible.
     std::size_t WriteStraightToDriver(const std::uint8_t* data, std::size_t size);
@@ -55,6 +59,7 @@ private:
     short m_nOutBufferSize = 512;
     short m_nCommEvent = 0;
     State m_state = State::Closed;
+    bool m_bLowLatencySet = false;  // opening set the adapter's low-latency flag
     std::string m_strLastError;
     QSerialPort m_port{this};
 };

@@ -16,6 +16,20 @@ std::string PortLabel(const std::string& userName, const std::string& devicePath
     return userName + " (" + devicePath + ")";
 }
 
+// Group membership is what lets a user open a serial device; ask its owner otherwise.
+std::string PermissionAdvice(const DeviceOwner& owner) {
+    if (owner.group.empty()) {
+        return std::string();
+    }
+    const std::string join = "add your user to the " + owner.group + " group (sudo usermod -aG " +
+                             owner.group + " $USER) and log in again";
+    if (owner.group == "dialout" || owner.user.empty()) {
+        return "; " + join;
+    }
+    return "; it belongs to " + owner.user + " and the " + owner.group + " group: " + join +
+           ", or ask " + owner.user + " for access";
+}
+
 std::string WithoutFinalStop(std::string text) {
     while (!text.empty() && (text.back() == '.' || text.back() == ' ')) {
         text.pop_back();
@@ -47,20 +61,19 @@ bool IsDeviceAccessible(const std::string& devicePath) {
 }
 
 std::string PortOpenErrorText(const std::string& userName, const std::string& devicePath,
-                              PortOpenFailure failure, const std::string& systemReason) {
+                              PortOpenFailure failure, const std::string& systemReason,
+                              const DeviceOwner& owner) {
     const std::string head =
         "Cannot open the serial port " + PortLabel(userName, devicePath) + ": ";
     switch (failure) {
         case PortOpenFailure::NotFound:
             return head + "no such port; check the port name and that the adapter is plugged in.";
         case PortOpenFailure::PermissionDenied:
-#if defined(__linux__)
+            return head + "permission denied" + PermissionAdvice(owner) + ".";
+        case PortOpenFailure::OwnTerminal:
             return head +
-                   "permission denied; add your user to the dialout group "
-                   "(sudo usermod -aG dialout $USER) and log in again.";
-#else
-            return head + "permission denied.";
-#endif
+                   "it is the terminal this program runs in, not a serial port; name the port "
+                   "the hand controller is on.";
         case PortOpenFailure::Busy:
             return head + "another program is using it; close that program.";
         case PortOpenFailure::Other:

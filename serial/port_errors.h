@@ -4,7 +4,9 @@
 #include <QSerialPort>
 #include <string>
 
-enum class PortOpenFailure { NotFound, PermissionDenied, Busy, Other };
+#include "port_device.h"
+
+enum class PortOpenFailure { NotFound, PermissionDenied, Busy, OwnTerminal, Other };
 
 // QSerialPort reports both a port held by another program (its lock file or an exclusive open)
 // and a device the user may not open as PermissionError; whether the user may read and write
@@ -15,9 +17,11 @@ PortOpenFailure ClassifyOpenFailure(QSerialPort::SerialPortError error, bool dev
 bool IsDeviceAccessible(const std::string& devicePath);
 
 // userName is the port as the user gave it; devicePath is what was opened, shown only when it
-// differs. systemReason is the system's own wording, used when no better one is known.
+// differs. systemReason is the system's own wording, used when no better one is known; owner
+// tells whom to ask when permission is denied.
 std::string PortOpenErrorText(const std::string& userName, const std::string& devicePath,
-                              PortOpenFailure failure, const std::string& systemReason);
+                              PortOpenFailure failure, const std::string& systemReason,
+                              const DeviceOwner& owner = {});
 
 std::string InvalidSettingsText(const std::string& userName, const std::string& settings);
 

@@ -2,6 +2,7 @@
 // faults a test can plan.
 #include "emulated_boot_loader.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "block_crc.h"
@@ -15,6 +16,7 @@ constexpr char kDefaultOtherVersion[] = ":English Ver2.0#";
 constexpr char kTrailingJunk[] = "JUNK";
 constexpr int kSplitGapMs = 20;
 constexpr int kLateOkGapMs = 30;
+constexpr int kRepeatedOkForMs = 60 * 1000;
 constexpr std::size_t kBlockDataSize = sim::CInputFramer::kBlockSize - 1;  // then its CRC-8
 
 std::vector<std::uint8_t> Bytes(const std::string& text) {
@@ -102,6 +104,13 @@ void CEmulatedBootLoader::OnWakeUp(std::size_t inputEnd, std::vector<Write>& out
     if (index == 0 && m_options.fault.kind == FaultKind::LateSecondOk) {
         out.push_back(Write{Bytes(sim::kReplyOk), kLateOkGapMs, inputEnd});
     }
+    if (index == 0 && m_options.fault.kind == FaultKind::RepeatedOk) {
+        const int gapMs = std::max(1, m_options.fault.count);
+        for (int elapsed = gapMs; elapsed <= kRepeatedOkForMs; elapsed += gapMs) {
+            out.push_back(Write{Bytes(sim::kReplyOk), gapMs, inputEnd});
+        }
+        m_silent = true;
+    }
 }
 
 void CEmulatedBootLoader::OnFrame(const std::string& frame, std::size_t inputEnd,
@@ -121,9 +130,10 @@ void CEmulatedBootLoader::OnFrame(const std::string& frame, std::size_t inputEnd
     if (command.kind == CommandKind::Data) {
         return;  // answered once its block has arrived
     }
-    if (FaultAt(FaultKind::ErrorReply, index)) {
+    if (FaultAt(FaultKind::ErrorReply, index) || FaultAt(FaultKind::Flood, index)) {
         // A failed command leaves the flash as it was.
         ReplyError(command.kind, inputEnd, out);
+        m_flood = FaultAt(FaultKind::Flood, index);
         return;
     }
     Execute(command, index, inputEnd, out);

@@ -30,6 +30,8 @@ public:
     std::vector<Write> Receive(const std::uint8_t* data, std::size_t size, bool awake);
     // The fault plan asked for the line to be dropped; nothing more is taken in after that.
     bool HangUpRequested() const { return m_hangUp; }
+    // The fault plan asked for the line to be flooded once the writes so far are out.
+    bool FloodRequested() const { return m_flood; }
 
     // Every framed command received, in order (":DOWN DATA#" once per block), valid or not.
     const std::vector<std::string>& Commands() const { return m_commands; }
@@ -81,4 +83,5 @@ private:
     bool m_listening = false;
     bool m_silent = false;
     bool m_hangUp = false;
+    bool m_flood = false;
 };

@@ -15,6 +15,10 @@ enum class FaultKind {
     HangUp,            // on command k, close the pseudo-terminal master (the line is lost)
     OtherVersion,      // answer ":GET_VER00#" with `text` (default ":English Ver2.0#")
     LateSecondOk,      // after the ":OK#" of the wake-up, write a second ":OK#" ~30 ms later
+    RepeatedOk,        // after the ":OK#" of the wake-up, one more every `count` ms for a minute;
+                       // nothing else is answered
+    Flood,  // answer command k with `text` (default: its error reply), then send bytes without
+            // pause for as long as the tool takes them
 };
 
 // Command index k: 0 is the wake-up (the first 0xAA answered with ":OK#"), then every framed

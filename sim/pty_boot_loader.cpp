@@ -187,10 +187,12 @@ void CPtyBootLoader::ServeLine() {
         const auto size = static_cast<std::size_t>(got);
         std::vector<CEmulatedBootLoader::Write> writes;
         bool hangUp = false;
+        bool flood = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             writes = m_loader.Receive(buffer.data(), size, awake);
             hangUp = m_loader.HangUpRequested();
+            flood = m_loader.FloodRequested();
         }
         m_changed.notify_all();
 
@@ -205,6 +207,16 @@ void CPtyBootLoader::ServeLine() {
                 return;
             }
             lastWriteAt = Clock::now();
+        }
+        if (flood) {
+            // After a pause that lets the reply arrive alone, as fast as the line takes it, until
+            // Stop() comes.
+            const std::vector<std::uint8_t> junk(64 * 1024, 0x55);
+            if (SleepUntil(Clock::now() + std::chrono::milliseconds(50))) {
+                while (WriteAll(junk)) {
+                }
+            }
+            return;
         }
         if (hangUp) {
             // Closing every master and slave descriptor we hold is what the tool sees as an

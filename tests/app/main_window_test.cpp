@@ -1,6 +1,8 @@
 // The main window driven for real: its state at start and its layout in dialog units, the port
 // list, the file dialog, the About box, the quit question, and downloads against the emulated
 // controller on a pseudo-terminal with the log box, buttons and progress bar followed.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <QFileDialog>
@@ -8,6 +10,7 @@
 #include <QTest>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -19,6 +22,7 @@
 #include "flash_downloader_app.h"
 #include "flash_downloader_dlg.h"
 #include "modal_watcher.h"
+#include "session_end.h"
 #include "sim/pty_boot_loader.h"
 #include "temp_image.h"
 #include "widget_test_helpers.h"
@@ -320,6 +324,34 @@ TEST_F(MainWindow, StartProblemsStopWhileWaitingAndYesToQuit) {
     EXPECT_EQ(answerYes.acted, 1);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_FALSE(dlg.Comm().GetPortOpen());
+}
+
+// The session ends the program (a closed terminal's SIGHUP) while a download waits and the quit
+// question is open: the question goes, the window ends without asking, and the port closes with
+// its lock released.
+TEST_F(MainWindow, SessionEndClosesTheQuestionTheWindowAndThePort) {
+    EmulatorOptions options;
+    options.resetDelayMs = 10 * 60 * 1000;  // the controller is never reset
+    Connect(options, 1024);
+    dlg.ClickStart();
+    std::string device = m_loader->SlavePath().substr(5);  // the lock's name: "pts_3"
+    std::replace(device.begin(), device.end(), '/', '_');
+    const std::string lock = "/var/lock/LCK.." + device;
+    ASSERT_TRUE(std::filesystem::exists(lock)) << lock;
+
+    const CSessionEnd sessionEnd(dlg);
+    CModalWatcher hangUp([](QWidget* modal) {
+        ::raise(SIGHUP);
+        EXPECT_TRUE(SpinUntil([modal] { return !modal->isVisible(); }, 5000));
+    });
+    dlg.close();
+    EXPECT_EQ(hangUp.acted, 1);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_FALSE(dlg.Comm().GetPortOpen());
+    EXPECT_FALSE(std::filesystem::exists(lock));
+    const int wakeUps = m_loader->WakeUpBytes();
+    PumpFor(300);
+    EXPECT_EQ(m_loader->WakeUpBytes(), wakeUps);
 }
 
 // The quit question and the About box keep the event loop running: the controller answers 30

@@ -1,7 +1,15 @@
 // flashdl run as a process: its exit statuses and messages, and what the emulated flash holds
 // afterwards.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -72,6 +80,24 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"NoArguments", {}, {}, 2, "", "Usage: flashdl"},
         RunCase{"PortAndSimulate", {"--port", "COM1", "--simulate"}, {}, 2, "", "combined"},
         RunCase{"WordTimeout", {"--simulate", "--timeout", "ten"}, {}, 2, "", "ten"},
+        RunCase{"TwoTimeouts",
+                {"--simulate", "--timeout", "5", "--timeout", "6"},
+                {},
+                2,
+                "",
+                "--timeout can be given only once."},
+        RunCase{"DeviceAsImage",
+                {"--port", "COM1", "/dev/null"},
+                {},
+                2,
+                "",
+                "/dev/null: it is not a regular file."},
+        RunCase{"OwnTerminalAsPort",
+                {"--port", "/dev/tty", "IMAGE"},
+                {},
+                2,
+                "",
+                "/dev/tty: it is the terminal this program runs in"},
         RunCase{"UnknownOption", {"--speed", "9600", "IMAGE"}, {}, 2, "", "Unknown option 'speed'"},
         RunCase{"MissingImage",
                 {"--port", "COM1", QString::fromStdString(kMissing)},
@@ -92,6 +118,14 @@ INSTANTIATE_TEST_SUITE_P(
                 kSuccess + "Emulated flash matches the image (3000 bytes).\n",
                 ""},
         RunCase{"Port", {"--port", "PORT", "IMAGE"}, {}, 0, kPromptAndConnected + kSuccess, ""},
+        // The reset leaves no button to click in a terminal.
+        RunCase{"UnknownReply",
+                {"--port", "PORT", "IMAGE"},
+                {FaultKind::UnknownReply, 5, ":WHAT#"},
+                1,
+                "Please make sure all devices is OK, then click Start Download.\n(With flashdl: "
+                "run the command again to start a new download.)\n",
+                "was reset"},
         RunCase{"ErrorReply",
                 {"--port", "PORT", "IMAGE"},
                 {FaultKind::ErrorReply, 2, ":EX_ERR#"},
@@ -105,5 +139,90 @@ INSTANTIATE_TEST_SUITE_P(
                 "did not answer within 1 second.\n" + kError,
                 "stopped answering"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The lock file QSerialPort keeps for a port while it is open.
+std::string LockFileOf(const std::string& device) {
+    std::string name = device.substr(std::string("/dev/").size());
+    std::replace(name.begin(), name.end(), '/', '_');
+    return "/var/lock/LCK.." + name;
+}
+
+struct SignalCase {
+    const char* name;
+    int signalNumber;  // 0: the reader of standard output goes away instead
+    bool simulate;     // into the built-in emulator, whose temporary image must go too
+    std::string inStderr;
+};
+void PrintTo(const SignalCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FlashdlEnded : public ::testing::TestWithParam<SignalCase> {};
+
+// While it waits for the reset, or as soon as it next prints: the line stops, the port's lock and
+// the temporary files go, a message says why, and the status is 1.
+TEST_P(FlashdlEnded, BySignalOrClosedOutputCleansUp) {
+    const SignalCase& c = GetParam();
+    EmulatorOptions options;
+    // Resets only once the output is gone; otherwise never.
+    options.resetDelayMs = c.signalNumber == 0 ? 1500 : 10 * 60 * 1000;
+    CPtyBootLoader controller(options);
+    std::string error;
+    ASSERT_TRUE(controller.Start(&error)) << error;
+    const CTempImage image(3000);
+    const QTemporaryDir tempDir;
+    ASSERT_TRUE(tempDir.isValid());
+    // Standard output goes into a pipe of the test's own, whose reader can go away.
+    int outPipe[2];
+    ASSERT_EQ(::pipe2(outPipe, O_CLOEXEC), 0);
+    QProcess process;
+    process.setChildProcessModifier([&outPipe] { ::dup2(outPipe[1], STDOUT_FILENO); });
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", tempDir.path());
+    process.setProcessEnvironment(environment);
+    const QStringList arguments =
+        c.simulate ? QStringList{"--simulate"}
+                   : QStringList{"--port", QString::fromStdString(controller.SlavePath()),
+                                 QString::fromStdString(image.path)};
+    process.start(QStringLiteral(FLASHDL_PATH), arguments);
+    ::close(outPipe[1]);
+    ASSERT_TRUE(process.waitForStarted());
+    std::string out;
+    char buffer[256];
+    ssize_t got = 0;
+    while (out.find("waiting for connection") == std::string::npos &&
+           (got = ::read(outPipe[0], buffer, sizeof buffer)) > 0) {
+        out.append(buffer, static_cast<std::size_t>(got));
+    }
+    ASSERT_NE(out.find("waiting for connection"), std::string::npos) << out;
+    if (!c.simulate) {
+        EXPECT_TRUE(std::filesystem::exists(LockFileOf(controller.SlavePath())));
+    }
+    if (c.signalNumber != 0) {
+        ::kill(static_cast<pid_t>(process.processId()), c.signalNumber);
+    }
+    ::close(outPipe[0]);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1);
+    const std::string err = process.readAllStandardError().toStdString();
+    EXPECT_NE(err.find(c.inStderr + "; stopping the download."), std::string::npos) << err;
+    EXPECT_NE(err.find("the download was stopped before it finished."), std::string::npos) << err;
+    if (!c.simulate) {
+        EXPECT_FALSE(std::filesystem::exists(LockFileOf(controller.SlavePath())));
+        EXPECT_TRUE(controller.Blocks().empty());
+    }
+    EXPECT_TRUE(
+        QDir(tempDir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, FlashdlEnded,
+                         ::testing::Values(SignalCase{"Hangup", SIGHUP, false, "(SIGHUP)"},
+                                           SignalCase{"HangupSimulated", SIGHUP, true, "(SIGHUP)"},
+                                           SignalCase{"Quit", SIGQUIT, false, "(SIGQUIT)"},
+                                           SignalCase{"Terminate", SIGTERM, true, "(SIGTERM)"},
+                                           SignalCase{"ClosedOutput", 0, false,
+                                                      "the standard output was closed"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -142,7 +142,12 @@ INSTANTIATE_TEST_SUITE_P(Paths, NoImage,
                                                          ": No such file or directory.\r\n"},
                                            ImageCase{"Folder", kFolder,
                                                      kNoDataFileLine + "Cannot open " + kFolder +
-                                                         ": it is a folder, not a file.\r\n"}),
+                                                         ": it is a folder, not a file.\r\n"},
+                                           // Reading it would never end.
+                                           ImageCase{"Device", "/dev/zero",
+                                                     kNoDataFileLine +
+                                                         "Cannot open /dev/zero: it is not a "
+                                                         "regular file.\r\n"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -45,6 +45,16 @@ inline std::size_t OpenFileDescriptors() {  // less the iterator's own
         std::distance(directory_iterator("/proc/self/fd"), directory_iterator()) - 1);
 }
 
+inline std::size_t ResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word && word != "VmRSS:") {
+    }
+    std::size_t kib = 0;
+    status >> kib;
+    return kib;
+}
+
 // Starts an emulated controller on a pseudo-terminal that no other live process holds a serial
 // port lock on: tests running in parallel may keep a port open on a line that is gone, whose
 // number the system hands out again.

@@ -1,6 +1,6 @@
-// A controller that stops answering, answers late or slowly, or wakes late, and an image file
-// truncated, grown or removed mid-download: each download ends defined and flashes only image
-// bytes.
+// A controller that stops answering, answers late or slowly, keeps saying ":OK#", or wakes late,
+// and an image file truncated, grown, rewritten or removed mid-download: each download ends
+// defined and flashes only the bytes the image had when it started.
 #include <gtest/gtest.h>
 
 #include "event_pump.h"
@@ -14,14 +14,16 @@ namespace {
 using namespace rel;
 
 constexpr int kWhileErasing = 1, kAfterSecondBlock = 22;  // progress positions
-constexpr long kGrow = -1, kRemove = -2;
+constexpr long kGrow = -1, kRemove = -2, kRewrite = -3, kTruncateAndRewrite = -4;
 
 struct EndCase {
     const char* name;
     std::size_t imageBytes;
     int latencyUs, resetDelayMs, silentFrom, replyTimeoutMs;  // 0 / -1: none, the default
-    int changeAtPos;                                          // 0: the file is left alone
-    long change;  // truncated to this length, kGrow (3000 zero bytes appended) or kRemove
+    int changeAtPos;  // 0: the file is left alone; -n: the controller says ":OK#" every n ms
+    // Truncated to this length, kGrow (3000 zero bytes appended), kRemove, or rewritten with other
+    // bytes of the same length: in place (kRewrite), or truncated first (kTruncateAndRewrite).
+    long change;
     DownloadEnd end;
 };
 
@@ -40,6 +42,9 @@ TEST_P(LineEnd, EndsDefinedAndFlashesOnlyBytesOfTheImage) {
     if (c.silentFrom >= 0) {
         options.fault = FaultPlan{FaultKind::Silence, c.silentFrom, "", 3};
     }
+    if (c.changeAtPos < 0) {
+        options.fault = FaultPlan{FaultKind::RepeatedOk, 0, "", -c.changeAtPos};
+    }
     const std::unique_ptr<CPtyBootLoader> started = StartController(options);
     ASSERT_NE(started, nullptr);
     CPtyBootLoader& loader = *started;
@@ -47,7 +52,7 @@ TEST_P(LineEnd, EndsDefinedAndFlashesOnlyBytesOfTheImage) {
     if (c.replyTimeoutMs > 0) {
         download.SetReplyTimeoutMs(c.replyTimeoutMs);
     }
-    bool changed = c.changeAtPos == 0;
+    bool changed = c.changeAtPos <= 0;
     CHeadlessDownload::Callbacks callbacks;
     callbacks.onProgress = [&](const ProgressState& state) {
         if (changed || state.pos != c.changeAtPos) {
@@ -57,6 +62,14 @@ TEST_P(LineEnd, EndsDefinedAndFlashesOnlyBytesOfTheImage) {
         std::error_code ec;
         if (c.change >= 0) {
             std::filesystem::resize_file(image.path, static_cast<std::uintmax_t>(c.change), ec);
+        } else if (c.change == kRewrite || c.change == kTruncateAndRewrite) {
+            const CTempImage other(c.imageBytes, 11);
+            std::fstream file(image.path,
+                              std::ios::binary | std::ios::in | std::ios::out |
+                                  (c.change == kRewrite ? std::ios::openmode{} : std::ios::trunc));
+            file.write(reinterpret_cast<const char*>(other.bytes.data()),
+                       static_cast<std::streamsize>(other.bytes.size()));
+            EXPECT_TRUE(file.good());
         } else if (c.change == kRemove) {
             std::filesystem::remove(image.path, ec);
         } else {  // zero bytes, unlike the 0xFF filler of a short last block
@@ -73,9 +86,6 @@ TEST_P(LineEnd, EndsDefinedAndFlashesOnlyBytesOfTheImage) {
         log = kPromptLine + "The hand controller did not answer within " +
               (c.replyTimeoutMs > 0 ? std::to_string(c.replyTimeoutMs) + " ms" : "10 seconds") +
               ".\r\n" + kErrorLine;
-    } else if (c.end == DownloadEnd::ImageChanged) {
-        log = kPromptLine + kConnectedLines + "The data file " + image.path +
-              " changed while it was being sent.\r\n" + kErrorLine;
     }
     // A reply that arrives after the end changes nothing, and nothing more is written.
     const std::size_t bytesAtEnd = loader.BytesReceived();
@@ -113,14 +123,18 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"TimeoutCountsPerCommand", 2000, 10000, 0, -1, 500, 0, 0, E::Success},
         // Wake-up bytes are ignored for four times the time-out after the reset.
         EndCase{"NoTimeoutWhileWaking", 2000, 0, 800, -1, 200, 0, 0, E::Success},
-        // Nothing has been read yet: the first block finds the file empty.
-        EndCase{"TruncatedToNothingWhileErasing", 5000, 0, 0, -1, 0, kWhileErasing, 0,
-                E::ImageChanged},
-        // Far more than any read-ahead of the stream is cut off.
+        // ":OK#" every 100 ms asks for the version again, but the time-out runs from the first
+        // request on.
+        EndCase{"TimeoutDespiteRepeatedOk", 2000, 0, 0, -1, 1500, -100, 0, E::Timeout},
+        // The image was taken whole at Start Download: what happens to the file later changes
+        // nothing that goes out.
+        EndCase{"TruncatedToNothingWhileErasing", 5000, 0, 0, -1, 0, kWhileErasing, 0, E::Success},
         EndCase{"TruncatedWhileSending", 64 * 1024, 0, 0, -1, 0, kAfterSecondBlock, 10 * 1024,
-                E::ImageChanged},
-        EndCase{"TruncatedInsideTheLastBlockWhileErasing", 64 * 1024 + 500, 0, 0, -1, 0,
-                kWhileErasing, 64 * 1024 + 100, E::ImageChanged},
+                E::Success},
+        EndCase{"RewrittenInPlaceWhileSending", 64 * 1024, 0, 0, -1, 0, kAfterSecondBlock, kRewrite,
+                E::Success},
+        EndCase{"TruncatedAndRewrittenWhileSending", 64 * 1024, 0, 0, -1, 0, kAfterSecondBlock,
+                kTruncateAndRewrite, E::Success},
         // The length measured at Start Download is what goes out: the bytes added are not sent.
         EndCase{"GrownWhileErasing", 5000, 0, 0, -1, 0, kWhileErasing, kGrow, E::Success},
         EndCase{"GrownWhileSending", 5000, 0, 0, -1, 0, kAfterSecondBlock, kGrow, E::Success},

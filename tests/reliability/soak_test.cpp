@@ -23,16 +23,6 @@ using namespace rel;
 // the 190 downloads measured. Smaller unreachable leaks are LeakSanitizer's to find.
 constexpr std::size_t kMemoryGrowthBoundKiB = 2048;
 
-std::size_t ResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word && word != "VmRSS:") {
-    }
-    std::size_t kib = 0;
-    status >> kib;
-    return kib;
-}
-
 TEST(Soak, TwoHundredDownloadsThroughTheMainWindowLeaveNothingBehind) {
     CTempImage image(3000);
     std::unique_ptr<CPtyBootLoader> controller;  // the one the port points at
