@@ -2,23 +2,30 @@
 // tick and receive event to the download sequencer, and asks before the program ends.
 #include "flash_downloader_dlg.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTextCursor>
+#include <QTextOption>
+#include <QUrl>
 
 #include "about_dlg.h"
 #include "app_resources.h"
 #include "dialog_units.h"
+#include "remembered_choices.h"
 #include "resource.h"
-#include "serial/port_names.h"
 
 #ifdef Q_OS_WIN
 #define NOMINMAX
@@ -41,15 +48,10 @@ constexpr QRect kFilePathRect(7, 61, 306, 14);
 constexpr QRect kLogoRect(153, 7, 160, 47);
 
 constexpr int kNumberedPorts = 9;  // "COM1" to "COM9"
-constexpr char kOtherPortEntry[] = "Other port...";
-
-QString PortEntryText(const QString& name, const QString& description) {
-    return description.isEmpty() ? name : name + QStringLiteral(" (") + description + ')';
-}
 
 }  // namespace
 
-CFlashDownloaderDlg::CFlashDownloaderDlg(QWidget* parent)
+CFlashDownloaderDlg::CFlashDownloaderDlg(QWidget* parent, PortEnumerator enumeratePorts)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
@@ -64,6 +66,8 @@ CFlashDownloaderDlg::CFlashDownloaderDlg(QWidget* parent)
       m_editFilePath(this),
       m_staticLogo(this),
       m_hIcon(LoadAppIcon()),
+      m_enumeratePorts(enumeratePorts ? std::move(enumeratePorts)
+                                      : PortEnumerator(ListSerialPorts)),
       m_wakeUpTimer(false, [this] { m_download.OnTimer(); }),
       m_replyTimer(true, [this] { m_download.OnReplyTimeout(); }),
       m_download(DownloadHost{m_comm, *this, *this, *this, m_wakeUpTimer, m_replyTimer}) {
@@ -72,14 +76,20 @@ CFlashDownloaderDlg::CFlashDownloaderDlg(QWidget* parent)
     setWindowIcon(m_hIcon);
     setFont(DialogFont());
     CreateControls();
+    DescribeControls();
     FillPortList();
     AddAboutEntry();
+    setAcceptDrops(true);
 
     connect(&m_btnStart, &QPushButton::clicked, this, &CFlashDownloaderDlg::OnStartDownload);
     connect(&m_btnOpen, &QPushButton::clicked, this, &CFlashDownloaderDlg::OnOpenDataFile);
-    connect(&m_comboPort, &QComboBox::currentIndexChanged, this,
+    connect(&m_comboPort, &CPortComboBox::PortSelected, this,
             &CFlashDownloaderDlg::OnSelchangePortCombo);
+    connect(&m_comboPort, &CPortComboBox::OtherPortChosen, this, &CFlashDownloaderDlg::OnOtherPort);
     connect(&m_comm, &CMSComm::OnComm, this, &CFlashDownloaderDlg::OnCommEvent);
+    // Adapters plugged in or pulled out while the window is open.
+    connect(&m_portPoll, &QTimer::timeout, this, &CFlashDownloaderDlg::RefreshPorts);
+    m_portPoll.start(kPortPollMs);
 }
 
 CFlashDownloaderDlg::~CFlashDownloaderDlg() {
@@ -96,7 +106,6 @@ void CFlashDownloaderDlg::CreateControls() {
     // A combo box's template height is its drop-down list; the box itself is one line high.
     const QRect combo = MapDialogRect(kPortComboRect, units);
     m_comboPort.setObjectName(QString::fromLatin1(IDC_PORT_COMBO));
-    m_comboPort.setEditable(false);
     m_comboPort.setGeometry(combo.x(), combo.y(), combo.width(), m_comboPort.sizeHint().height());
     const int itemHeight = qMax(1, m_comboPort.fontMetrics().height());
     m_comboPort.setMaxVisibleItems(
@@ -122,20 +131,28 @@ void CFlashDownloaderDlg::CreateControls() {
     m_progress.setGeometry(MapDialogRect(kProgressRect, units));
     m_progress.setFocusPolicy(Qt::NoFocus);
 
-    // The log box scrolls to its caret on every line; it has no scroll bars of its own.
+    // The log box has no scroll bars of its own: long lines wrap inside its width (within a word
+    // only when the word alone is wider), the newest line is kept in view, and once clicked the
+    // keyboard moves and selects through the text.
     m_editLog.setObjectName(QString::fromLatin1(IDC_LOG));
     m_editLog.setGeometry(MapDialogRect(kLogRect, units));
     m_editLog.setReadOnly(true);
     m_editLog.setUndoRedoEnabled(false);
-    m_editLog.setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_editLog.setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_editLog.setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_editLog.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_editLog.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_editLog.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_editLog.setFocusPolicy(Qt::ClickFocus);
+    // Drops anywhere on the window are the window's.
+    m_editLog.setAcceptDrops(false);
+    m_editLog.viewport()->setAcceptDrops(false);
 
     m_editFilePath.setObjectName(QString::fromLatin1(IDC_FILE_PATH));
     m_editFilePath.setGeometry(MapDialogRect(kFilePathRect, units));
     m_editFilePath.setReadOnly(true);
     m_editFilePath.setFocusPolicy(Qt::ClickFocus);
+    m_editFilePath.setAcceptDrops(false);
 
     const QRect logo = MapDialogRect(kLogoRect, units);
     m_staticLogo.setGeometry(logo);
@@ -148,38 +165,56 @@ void CFlashDownloaderDlg::CreateControls() {
     m_comboPort.setFocus();
 }
 
+void CFlashDownloaderDlg::DescribeControls() {
+    const struct {
+        QWidget* control;
+        const char* name;
+        const char* description;
+    } controls[] = {
+        {&m_comboPort, "Serial Port",
+         "The serial port the hand controller is connected to; Other port... asks for any other "
+         "port by name"},
+        {&m_btnOpen, "Open Data File", "Chooses the firmware image to write into the flash"},
+        {&m_editFilePath, "Data file", "The firmware image the next download writes"},
+        {&m_btnStart, "Start Download",
+         "Starts the download; reset the hand controller when the log asks. Clicked while "
+         "waiting for the controller, it stops"},
+        {&m_editLog, "Log", "What the download has done so far, newest line last"},
+        {&m_progress, "Progress", "How much of the download is done"},
+    };
+    for (const auto& c : controls) {
+        c.control->setAccessibleName(QString::fromLatin1(c.name));
+        c.control->setAccessibleDescription(QString::fromLatin1(c.description));
+    }
+    m_staticPort.setBuddy(&m_comboPort);
+}
+
 void CFlashDownloaderDlg::FillPortList() {
-    for (int n = 1; n <= kNumberedPorts; ++n) {
-        AddPortEntry(QStringLiteral("COM%1").arg(n), QString());
+    // USB adapters and other ports the system knows come after the numbered ones.
+    m_comboPort.Fill(m_enumeratePorts());
+    // The port chosen last time, if it is there; the image is never chosen for the user.
+    m_comboPort.SelectPort(CRememberedChoices::LastPort());
+    m_download.OnSelchangePortCombo(m_comboPort.currentIndex(),
+                                    m_comboPort.CurrentPort().toStdString());
+}
+
+void CFlashDownloaderDlg::RefreshPorts() {
+    // Not under the user's pointer: the opened list keeps its entries until it closes.
+    if (m_comboPort.IsListOpen()) {
+        return;
     }
-    // USB adapters and other ports the system knows, after the numbered ones.
-    for (const SerialPortEntry& port : ListSerialPorts()) {
-        AddPortEntry(QString::fromStdString(port.name), QString::fromStdString(port.description));
+    if (!m_download.IsDownloading()) {
+        m_strDownloadPort.clear();
     }
-    // Last, an entry that asks for any other port by name; it carries no port name itself.
-    m_comboPort.addItem(QString::fromLatin1(kOtherPortEntry), QString());
-    m_comboPort.setCurrentIndex(0);
+    m_comboPort.UpdateReportedPorts(m_enumeratePorts(), m_strDownloadPort);
 }
 
 int CFlashDownloaderDlg::AddPortEntry(const QString& name, const QString& description) {
-    const std::string device = ResolvePortName(name.toStdString());
-    for (int i = 0; i < m_comboPort.count(); ++i) {
-        if (ResolvePortName(PortNameAt(i).toStdString()) == device) {
-            return i;
-        }
-    }
-    // New entries go before "Other port...", which stays last.
-    int index = m_comboPort.count();
-    if (index > 0 && PortNameAt(index - 1).isEmpty()) {
-        --index;
-    }
-    const QSignalBlocker quiet(m_comboPort);  // inserting may move the current index
-    m_comboPort.insertItem(index, PortEntryText(name, description), name);
-    return index;
+    return m_comboPort.AddPortEntry(name, description);
 }
 
 QString CFlashDownloaderDlg::PortNameAt(int index) const {
-    return m_comboPort.itemData(index).toString();
+    return m_comboPort.PortNameAt(index);
 }
 
 void CFlashDownloaderDlg::AddAboutEntry() {
@@ -237,21 +272,22 @@ bool CFlashDownloaderDlg::OnSysCommand(unsigned nID) {
 
 void CFlashDownloaderDlg::OnStartDownload() {
     m_download.OnStartDownload();
+    if (m_download.IsDownloading()) {
+        m_strDownloadPort = QString::fromStdString(m_download.PortName());
+    }
 }
 
 void CFlashDownloaderDlg::OnSelchangePortCombo() {
-    const int index = m_comboPort.currentIndex();
-    if (index < 0) {
-        return;
-    }
-    if (PortNameAt(index).isEmpty()) {
-        const QString name = (m_askPortName ? m_askPortName(this) : AskPortName(this)).trimmed();
-        // Back to a real entry first: the question's own event loop may deliver more changes.
-        const QSignalBlocker quiet(m_comboPort);
-        m_comboPort.setCurrentIndex(name.isEmpty() ? m_nLastPortIndex : AddPortEntry(name, {}));
-    }
-    m_nLastPortIndex = m_comboPort.currentIndex();
-    m_download.OnSelchangePortCombo(m_nLastPortIndex, PortNameAt(m_nLastPortIndex).toStdString());
+    const QString port = m_comboPort.CurrentPort();
+    m_download.OnSelchangePortCombo(m_comboPort.IndexOfPort(port), port.toStdString());
+    CRememberedChoices::SetLastPort(port);
+}
+
+void CFlashDownloaderDlg::OnOtherPort() {
+    const QString name = (m_askPortName ? m_askPortName(this) : AskPortName(this)).trimmed();
+    // Cancelled: back to the port in effect before.
+    m_comboPort.setCurrentIndex(name.isEmpty() ? m_comboPort.IndexOfPort(m_comboPort.CurrentPort())
+                                               : AddPortEntry(name, {}));
 }
 
 QString CFlashDownloaderDlg::AskPortName(QWidget* parent) {
@@ -265,16 +301,64 @@ void CFlashDownloaderDlg::OnCommEvent() {
 }
 
 void CFlashDownloaderDlg::OnOpenDataFile() {
-    const QString path = m_chooseFile ? m_chooseFile(this) : ShowOpenFileDialog(this);
+    const QString path = m_chooseFile
+                             ? m_chooseFile(this)
+                             : ShowOpenFileDialog(this, CRememberedChoices::LastImageFolder());
     if (path.isEmpty()) {
         return;
     }
-    m_download.SetFilePath(QFile::encodeName(path).toStdString());
-    m_editFilePath.setText(QDir::toNativeSeparators(path));
+    TakeImage(path);
 }
 
-QString CFlashDownloaderDlg::ShowOpenFileDialog(QWidget* parent) {
-    QFileDialog dialog(parent, QString(), QString(), QString::fromLatin1(kOpenFileFilter));
+void CFlashDownloaderDlg::TakeImage(const QString& path) {
+    m_download.SetFilePath(QFile::encodeName(path).toStdString());
+    m_editFilePath.setText(QDir::toNativeSeparators(path));
+    CRememberedChoices::SetLastImageFolder(QFileInfo(path).absolutePath());
+}
+
+QString CFlashDownloaderDlg::DroppableFile(const QMimeData* data) const {
+    if (m_download.IsDownloading() || data == nullptr || data->urls().size() != 1) {
+        return QString();
+    }
+    const QUrl url = data->urls().constFirst();
+    if (!url.isLocalFile()) {
+        return QString();
+    }
+    const QFileInfo file(url.toLocalFile());
+    return file.isFile() ? file.absoluteFilePath() : QString();
+}
+
+void CFlashDownloaderDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (DroppableFile(event->mimeData()).isEmpty()) {
+        event->ignore();
+    } else {
+        event->acceptProposedAction();
+    }
+}
+
+void CFlashDownloaderDlg::dragMoveEvent(QDragMoveEvent* event) {
+    // A download may have started since the drag came in.
+    if (DroppableFile(event->mimeData()).isEmpty()) {
+        event->ignore();
+    } else {
+        event->acceptProposedAction();
+    }
+}
+
+void CFlashDownloaderDlg::dropEvent(QDropEvent* event) {
+    const QString path = DroppableFile(event->mimeData());
+    if (path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    TakeImage(path);
+}
+
+QString CFlashDownloaderDlg::ShowOpenFileDialog(QWidget* parent, const QString& folder) {
+    // A folder that has gone since is no place to start.
+    const QString start = QDir(folder).exists() ? folder : QString();
+    QFileDialog dialog(parent, QString(), start, QString::fromLatin1(kOpenFileFilter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // The name of a file that does not exist yet is taken as typed; Start Download says so.
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -290,11 +374,18 @@ void CFlashDownloaderDlg::Clear() {
 }
 
 void CFlashDownloaderDlg::AppendLine(const std::string& line) {
-    QTextCursor cursor = m_editLog.textCursor();
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(QString::fromStdString(line));
-    m_editLog.setTextCursor(cursor);
-    m_editLog.ensureCursorVisible();
+    // A selection the user is making stays; a mere caret goes along to the end.
+    const bool selecting = m_editLog.textCursor().hasSelection();
+    QTextCursor end(m_editLog.document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QString::fromStdString(line));
+    if (!selecting) {
+        m_editLog.setTextCursor(end);
+        m_editLog.ensureCursorVisible();
+    }
+    // The newest line in view, also under a selection.
+    QScrollBar* scroll = m_editLog.verticalScrollBar();
+    scroll->setValue(scroll->maximum());
 }
 
 void CFlashDownloaderDlg::ShowPortError(const std::string& message) {

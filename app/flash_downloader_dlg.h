@@ -13,15 +13,24 @@
 #include <functional>
 #include <string>
 
+#include <QTimer>
+#include <vector>
+
 #include "controls/hover_gradient_button.h"
 #include "controls/labelled_progress_ctrl.h"
 #include "download/download_host.h"
 #include "download/download_sequencer.h"
+#include "port_combo_box.h"
 #include "serial/event_loop_timer.h"
 #include "serial/mscomm.h"
+#include "serial/port_names.h"
 
 class QAction;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QKeyEvent;
+class QMimeData;
 
 class CFlashDownloaderDlg : public QDialog, public IDownloadLog, public IProgress, public IButtons {
     Q_OBJECT
@@ -29,14 +38,19 @@ class CFlashDownloaderDlg : public QDialog, public IDownloadLog, public IProgres
 public:
     // Shows the file dialog and returns the chosen path, or an empty text when cancelled.
     using FileChooser = std::function<QString(QWidget* parent)>;
+    // The serial ports the system reports now.
+    using PortEnumerator = std::function<std::vector<SerialPortEntry>()>;
 
-    explicit CFlashDownloaderDlg(QWidget* parent = nullptr);
+    // Without an enumerator the window lists the ports the system reports.
+    explicit CFlashDownloaderDlg(QWidget* parent = nullptr, PortEnumerator enumeratePorts = {});
     ~CFlashDownloaderDlg() override;
 
     // Handlers of the buttons, the port list, the serial control's event and the About command.
     void OnStartDownload();
     void OnOpenDataFile();
     void OnSelchangePortCombo();
+    // The user chose "Other port...": asks for the port's name.
+    void OnOtherPort();
     void OnCommEvent();
     // Opens the About box for the About command (any ID whose high bits are IDM_ABOUTBOX);
     // returns false for every other system command, which the caller leaves to the system.
@@ -58,7 +72,13 @@ public:
     // adapter without a driver entry); returns an empty text when cancelled.
     void SetPortNameAsker(FileChooser asker) { m_askPortName = std::move(asker); }
     static QString AskPortName(QWidget* parent);
-    static QString ShowOpenFileDialog(QWidget* parent);
+    // The file dialog, opened in `folder` (the current one when empty).
+    static QString ShowOpenFileDialog(QWidget* parent, const QString& folder);
+
+    // Asks the system for its ports now, as the window does every second.
+    void RefreshPorts();
+    // How often the window asks the system for its ports.
+    static constexpr int kPortPollMs = 1000;
 
     CDownloadSequencer& Download() { return m_download; }
     const CMSComm& Comm() const { return m_comm; }
@@ -81,19 +101,29 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // One local file dropped while no download runs is taken as the image; anything else is
+    // refused, and the pointer shows it while dragging.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 #endif
 
 private:
     void CreateControls();
+    void DescribeControls();
     void FillPortList();
+    // What Open Data File and a drop do with the chosen file.
+    void TakeImage(const QString& path);
+    // The one local file a drag carries; empty when it may not be dropped now.
+    QString DroppableFile(const QMimeData* data) const;
     void AddAboutEntry();
     bool ConfirmQuit();
     void EndDialog(int result);
 
     // The controls, created in tab order.
-    QComboBox m_comboPort;
+    CPortComboBox m_comboPort;
     CHoverGradientButton m_btnOpen;
     CHoverGradientButton m_btnStart;
     // Never shown: the default button, so that neither action button is the default unless it
@@ -112,7 +142,10 @@ private:
     bool m_bAskingToQuit = false;
     FileChooser m_chooseFile;
     FileChooser m_askPortName;
-    int m_nLastPortIndex = 0;  // the entry to go back to when "Other port..." is cancelled
+    PortEnumerator m_enumeratePorts;
+    QTimer m_portPoll;
+    // The port the running download opened; it stays listed until the download ends.
+    QString m_strDownloadPort;
 
     CMSComm m_comm;
     CEventLoopTimer m_wakeUpTimer;

@@ -20,8 +20,11 @@ constexpr char kAboutProductLine[] = "Altrevo Flash Downloader V1.0";
 constexpr char kAboutSecondLine[] = "Firmware download for hand controllers";
 constexpr char kQuitQuestion[] = "Are you sure you want to quit Altrevo Flash Downloader?";
 constexpr char kQuitQuestionCaption[] = "Message";
+constexpr char kOtherPortEntry[] = "Other port...";
 constexpr char kOpenFileFilter[] = "Bin File ( *.bin)";
 constexpr char kApplicationName[] = "Altrevo Flash Downloader";
+// Where the remembered port and image folder are kept, with the application's name.
+constexpr char kSettingsOrganization[] = "Altrevo";
 
 // The dialogs' font; the face is the platform's usual one.
 constexpr int kDialogFontPointSize = 9;

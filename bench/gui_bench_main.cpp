@@ -17,6 +17,7 @@
 #include "bench_clock.h"
 #include "controls/hover_gradient_button.h"
 #include "controls/labelled_progress_ctrl.h"
+#include "tests/support/isolated_settings.h"
 
 namespace {
 
@@ -205,6 +206,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     QApplication application(argc, argv);
+    const CIsolatedSettings settings;  // the user's remembered port is no part of a measurement
     const std::int64_t applicationNs = bench::MonotonicNs();
     CFlashDownloaderApp::SetUpApplication();
     CFlashDownloaderDlg dlg;

@@ -1,14 +1,20 @@
 // Range, position, label and flicker-free painting of the labelled progress bar.
 #include "labelled_progress_ctrl.h"
 
+#include <QAccessible>
+#include <QEvent>
+#include <QFrame>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
+#include "labelled_progress_accessible.h"
 #include "offscreen_dc.h"
 
 namespace {
@@ -55,6 +61,42 @@ CLabelledProgressCtrl::CLabelledProgressCtrl(QWidget* parent) : QProgressBar(par
     m_clrLabelOnBar = pal.color(QPalette::Base);
     // Every paint covers the whole area, so nothing needs erasing first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    UpdateBorder();
+    InstallLabelledProgressAccessibility();
+}
+
+QStyleOptionFrame CLabelledProgressCtrl::BorderOption() const {
+    // The platform's thin sunken border, as a sunken styled panel of one line draws it.
+    QStyleOptionFrame option;
+    option.initFrom(this);
+    option.rect = rect();
+    option.state |= QStyle::State_Sunken;
+    option.frameShape = QFrame::StyledPanel;
+    option.lineWidth = 1;
+    option.midLineWidth = 0;
+    return option;
+}
+
+void CLabelledProgressCtrl::UpdateBorder() {
+    const QStyleOptionFrame option = BorderOption();
+    const int width = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, this);
+    // The bar, the track and the text all lie inside the border, the client area.
+    setContentsMargins(width, width, width, width);
+    m_nLastFillWidth = -1;
+}
+
+void CLabelledProgressCtrl::changeEvent(QEvent* event) {
+    QProgressBar::changeEvent(event);
+    if (event->type() == QEvent::StyleChange) {
+        UpdateBorder();
+    }
+}
+
+void CLabelledProgressCtrl::NotifyValueChanged() {
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, m_nPosition);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void CLabelledProgressCtrl::SetRange(int nLower, int nUpper) {
@@ -69,6 +111,9 @@ int CLabelledProgressCtrl::SetPos(int nPos) {
     }
     const int nOldPos = m_nPosition;
     m_nPosition = nPos;
+    if (nPos != nOldPos) {
+        NotifyValueChanged();
+    }
     if (HasEmptyRange()) {
         // Nothing can be drawn; make sure the first position after a usable range repaints.
         m_nLastFillWidth = -1;
@@ -90,6 +135,7 @@ bool CLabelledProgressCtrl::SetLabelText(const char* text) {
     if (bChanged) {
         m_strLabel = text == nullptr ? QByteArray() : QByteArray(text);
         update();
+        NotifyValueChanged();  // the value's text is the label
     }
     return bChanged;
 }
@@ -125,12 +171,16 @@ void CLabelledProgressCtrl::paintEvent(QPaintEvent* event) {
         // The bar keeps showing what it showed before.
         return;
     }
-    const QRect rc = rect();
+    const QRect rc = contentsRect();
     const double fraction = Clamped(Fraction());
 
     QPainter paintDC(this);
     paintDC.setClipRegion(event->region());
     COffscreenDC dc(&paintDC);
+    // Whatever the style leaves of the border's width shows the window behind it.
+    dc->fillRect(rect(), palette().color(QPalette::Window));
+    const QStyleOptionFrame border = BorderOption();
+    style()->drawPrimitive(QStyle::PE_Frame, &border, &dc.Painter(), this);
 
     const int x = rc.left() + TruncateToInt(rc.width() * fraction);
     const QRect rcBar(QPoint(rc.left(), rc.top()), QPoint(x - 1, rc.bottom()));
@@ -161,7 +211,7 @@ double CLabelledProgressCtrl::Fraction() const {
 }
 
 int CLabelledProgressCtrl::FillWidth(double fraction) const {
-    return TruncateToInt(rect().width() * fraction);
+    return TruncateToInt(contentsRect().width() * fraction);
 }
 
 int CLabelledProgressCtrl::Percent(double fraction) {

@@ -5,12 +5,16 @@
 #include <QColor>
 #include <QProgressBar>
 
+class QEvent;
 class QPaintEvent;
 class QResizeEvent;
+class QStyleOptionFrame;
 
 // Keeps its own range, position and label and never passes them to QProgressBar, whose own
-// value stays at its default and is never shown. The text over the bar is drawn in the track's
-// colour and the text over the track in the bar's colour, split exactly where the bar ends.
+// value stays at its default and is never shown. A thin sunken border surrounds the client area
+// (contentsRect()), in which the bar, the track and the text are drawn. The text over the bar is
+// drawn in the track's colour and the text over the track in the bar's colour, split exactly where
+// the bar ends.
 class CLabelledProgressCtrl : public QProgressBar {
     Q_OBJECT
 
@@ -44,8 +48,12 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    QStyleOptionFrame BorderOption() const;
+    void UpdateBorder();
+    void NotifyValueChanged();
     bool HasEmptyRange() const { return m_nLower >= m_nUpper; }
     double Fraction() const;
     int FillWidth(double fraction) const;

@@ -17,6 +17,7 @@
 #include "controls/labelled_progress_ctrl.h"
 #include "flash_downloader_app.h"
 #include "flash_downloader_dlg.h"
+#include "isolated_settings.h"
 #include "sim/demo_image.h"
 #include "sim/pty_boot_loader.h"
 #include "widget_test_helpers.h"
@@ -31,6 +32,7 @@ int main(int argc, char* argv[]) {
     }
     const bool hover = argc > 2 && QString::fromLocal8Bit(argv[2]) == QStringLiteral("--hover");
     CFlashDownloaderApp::SetUpApplication();
+    const CIsolatedSettings settings;  // the picture shows no remembered port or folder
 
     EmulatorOptions options;
     options.paceLineRate = true;  // as slow as a real line, so the picture catches it halfway

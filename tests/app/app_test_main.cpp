@@ -3,6 +3,8 @@
 
 #include <QApplication>
 
+#include "isolated_settings.h"
+
 int main(int argc, char* argv[]) {
     // Headless unless told otherwise: the build lists the tests without a display, too.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -10,6 +12,7 @@ int main(int argc, char* argv[]) {
     }
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);  // a file dialog tests can fill in
     QApplication application(argc, argv);
+    const CIsolatedSettings settings;  // the windows never see the user's remembered choices
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

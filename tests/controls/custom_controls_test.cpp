@@ -1,6 +1,9 @@
 // Pixel tests of the custom-drawn controls: off-screen surface, progress bar and hover button.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QFrame>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -65,18 +68,22 @@ TEST(OffscreenDC, AClipBoxAwayFromTheOriginChangesOnlyThatBoxOfTheTarget) {
     EXPECT_EQ(PixelAt(target, 49, 34), QColor(Qt::green));
 }
 
+// The client area inside the border.
 constexpr int kBarWidth = 301;
 constexpr int kBarHeight = 24;
 
 class LabelledProgressCtrlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        bar.resize(kBarWidth, kBarHeight);
+        Resize(kBarWidth);
         bar.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
     }
+    // A client area `width` wide and kBarHeight high inside the border.
+    void Resize(int width) { bar.resize(width + 2 * border, kBarHeight + 2 * border); }
 
     CLabelledProgressCtrl bar;
+    const int border = bar.contentsRect().left();
     const QColor barColour = bar.palette().color(QPalette::Highlight);
     const QColor trackColour = bar.palette().color(QPalette::Base);
 };
@@ -103,7 +110,7 @@ TEST_F(LabelledProgressCtrlTest, FillWidthAndPercentageTruncateAndALabelReplaces
         QImage row(kBarWidth, 1, QImage::Format_RGB32);
         row.fill(trackColour);
         QPainter(&row).fillRect(0, 0, c.fillWidth, 1, barColour);
-        EXPECT_EQ(percentage.copy(0, kBarHeight - 1, kBarWidth, 1), row);
+        EXPECT_EQ(percentage.copy(border, border + kBarHeight - 1, kBarWidth, 1), row);
         for (const std::string_view label : {c.percentage, "Busy", ""}) {
             bar.SetLabelText(label.data());
             EXPECT_EQ(bar.text(), label.empty() ? c.percentage : label.data());
@@ -126,8 +133,8 @@ TEST_F(LabelledProgressCtrlTest, RepaintsOnlyWhenTheFillWidthChanges) {
         {0, 100, 0, kBarWidth + 1, 1},   // the same width again, but the first after an empty range
     };
     for (const auto& step : steps) {
-        bar.resize(step.width, kBarHeight);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return bar.width() == step.width; }));
+        Resize(step.width);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bar.contentsRect().width() == step.width; }));
         QCoreApplication::processEvents();
         const int paints = bar.PaintCount();
         bar.SetRange(step.lower, step.upper);
@@ -135,7 +142,7 @@ TEST_F(LabelledProgressCtrlTest, RepaintsOnlyWhenTheFillWidthChanges) {
         EXPECT_EQ(bar.PaintCount(), paints + step.paints) << step.lower << ".." << step.upper;
     }
     bar.SetRange(5, 5);
-    QImage image(kBarWidth, kBarHeight, QImage::Format_RGB32);
+    QImage image(bar.size(), QImage::Format_RGB32);
     image.fill(Qt::magenta);
     bar.render(&image, QPoint(), QRegion(), QWidget::RenderFlags());  // no window background
     EXPECT_EQ(InkBox(image, image.rect(), [](QColor c) { return c != Qt::magenta; }), QRect());
@@ -151,15 +158,88 @@ TEST_F(LabelledProgressCtrlTest, TextColourChangesExactlyAtTheEndOfTheBar) {
     const QImage empty = GrabPixels(bar);
     bar.SetPos(1);
     const QImage half = GrabPixels(bar);
-    const int end = kBarWidth / 2;
+    const int end = border + kBarWidth / 2;
     // The glyphs reach both sides of the end, drawn in exactly the opposite colours.
-    const QRect ink = InkBox(full, full.rect(), [&](QColor c) { return c != barColour; });
-    ASSERT_EQ(InkBox(empty, empty.rect(), [&](QColor c) { return c != trackColour; }), ink);
+    const QRect client = bar.contentsRect();
+    const QRect ink = InkBox(full, client, [&](QColor c) { return c != barColour; });
+    ASSERT_EQ(InkBox(empty, client, [&](QColor c) { return c != trackColour; }), ink);
     ASSERT_TRUE(ink.left() < end && ink.right() >= end);
-    for (int y = 0; y < kBarHeight; ++y) {
-        for (int x = 0; x < kBarWidth; ++x) {
+    for (int y = 0; y < bar.height(); ++y) {
+        for (int x = 0; x < bar.width(); ++x) {
             ASSERT_EQ(PixelAt(half, x, y), PixelAt(x < end ? full : empty, x, y)) << x << "," << y;
         }
+    }
+}
+
+// The border is the platform's thin sunken one, as a sunken styled panel of one line shows it, and
+// it looks the same in every fill state; the bar and the track start right inside it.
+TEST_F(LabelledProgressCtrlTest, AThinSunkenBorderSurroundsTheBarInEveryFillState) {
+    QFrame panel;
+    panel.setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    panel.setLineWidth(1);
+    panel.resize(bar.size());
+    EXPECT_EQ(border, panel.frameWidth());
+    ASSERT_GE(border, 1);
+    const QImage expected = GrabPixels(panel);
+    const QRect client = bar.contentsRect();
+    const struct {
+        int upper, pos;
+        const char* label;
+        bool barAtLeft, trackAtRight;
+    } states[] = {
+        {100, 0, "", false, true}, {3, 1, "", true, true},     {3, 3, "", true, false},
+        {3, 7, "", true, false},   {3, 2, "Busy", true, true},
+    };
+    for (const auto& state : states) {
+        SCOPED_TRACE(::testing::Message() << state.pos << " of " << state.upper);
+        bar.SetRange(0, state.upper);
+        bar.SetPos(state.pos);
+        bar.SetLabelText(state.label);
+        const QImage image = GrabPixels(bar);
+        for (int x = 0; x < bar.width(); ++x) {
+            for (int y = 0; y < bar.height(); ++y) {
+                if (client.contains(x, y)) {
+                    continue;
+                }
+                ASSERT_EQ(PixelAt(image, x, y), PixelAt(expected, x, y)) << x << "," << y;
+                ASSERT_NE(PixelAt(image, x, y), barColour) << x << "," << y;
+                ASSERT_NE(PixelAt(image, x, y), trackColour) << x << "," << y;
+            }
+        }
+        EXPECT_EQ(PixelAt(image, client.left(), client.bottom()),
+                  state.barAtLeft ? barColour : trackColour);
+        EXPECT_EQ(PixelAt(image, client.right(), client.top()),
+                  state.trackAtRight ? trackColour : barColour);
+    }
+}
+
+// Assistive technology reads the position within the range as the value and what the bar shows
+// (the percentage, or the label) as its text.
+TEST_F(LabelledProgressCtrlTest, AssistiveTechnologyReadsThePositionAndTheShownText) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&bar);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::ProgressBar);
+    QAccessibleValueInterface* value = accessible->valueInterface();
+    ASSERT_NE(value, nullptr);
+    const struct {
+        int lower, upper, pos;
+        const char* label;
+        int read;
+        const char* text;
+    } cases[] = {
+        {0, 100, 47, "", 47, "47%"},    {0, 100, 47, "Erasing", 47, "Erasing"},
+        {0, 100, 150, "", 100, "100%"}, {0, 3, 2, "", 2, "66%"},
+        {10, 30, 25, "", 25, "75%"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.pos << " in " << c.lower << ".." << c.upper);
+        bar.SetRange(c.lower, c.upper);
+        bar.SetPos(c.pos);
+        bar.SetLabelText(c.label);
+        EXPECT_EQ(value->currentValue().toInt(), c.read);
+        EXPECT_EQ(value->minimumValue().toInt(), c.lower);
+        EXPECT_EQ(value->maximumValue().toInt(), c.upper);
+        EXPECT_EQ(accessible->text(QAccessible::Value), c.text);
     }
 }
 

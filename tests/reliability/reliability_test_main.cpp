@@ -4,11 +4,14 @@
 
 #include <QApplication>
 
+#include "isolated_settings.h"
+
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");  // also when run by hand
     }
     QApplication application(argc, argv);
+    const CIsolatedSettings settings;  // the windows never see the user's remembered choices
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
