@@ -374,12 +374,18 @@ void CFlashDownloaderDlg::Clear() {
 }
 
 void CFlashDownloaderDlg::AppendLine(const std::string& line) {
-    // A selection the user is making stays; a mere caret goes along to the end.
-    const bool selecting = m_editLog.textCursor().hasSelection();
+    // A selection the user is making stays as it is; a mere caret goes along to the end.
+    const int anchor = m_editLog.textCursor().anchor();
+    const int position = m_editLog.textCursor().position();
     QTextCursor end(m_editLog.document());
     end.movePosition(QTextCursor::End);
     end.insertText(QString::fromStdString(line));
-    if (!selecting) {
+    if (anchor != position) {
+        QTextCursor selection(m_editLog.document());
+        selection.setPosition(anchor);
+        selection.setPosition(position, QTextCursor::KeepAnchor);
+        m_editLog.setTextCursor(selection);
+    } else {
         m_editLog.setTextCursor(end);
         m_editLog.ensureCursorVisible();
     }

@@ -5,8 +5,12 @@
 #include <QAbstractItemView>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionFocusRect>
 #include <QWheelEvent>
 #include <algorithm>
 #include <set>
@@ -120,6 +124,7 @@ void CPortComboBox::UpdateReportedPorts(const std::vector<SerialPortEntry>& repo
         present.insert(ResolvePortName(port.name));
     }
     const bool otherShown = IsOtherPortEntry(currentIndex());
+    const int indexBefore = currentIndex();
     bool changed = false;
     {
         const QSignalBlocker quiet(this);
@@ -152,11 +157,11 @@ void CPortComboBox::UpdateReportedPorts(const std::vector<SerialPortEntry>& repo
         // the first entry is, as at start.
         const bool gone = IndexOfPort(m_strCurrentPort) < 0;
         setCurrentIndex(gone ? 0 : otherShown ? OtherPortIndex() : IndexOfPort(m_strCurrentPort));
-        if (!gone) {
-            return;
-        }
     }
-    OnCurrentIndexChanged(0);
+    // The port in effect went away, or its entry moved: its new place counts.
+    if (currentIndex() != indexBefore || IndexOfPort(m_strCurrentPort) < 0) {
+        OnCurrentIndexChanged(currentIndex());
+    }
 }
 
 void CPortComboBox::OnCurrentIndexChanged(int index) {
@@ -201,6 +206,23 @@ void CPortComboBox::focusOutEvent(QFocusEvent* event) {
         SelectPort(m_strCurrentPort);
     }
     QComboBox::focusOutEvent(event);
+}
+
+void CPortComboBox::paintEvent(QPaintEvent* event) {
+    QComboBox::paintEvent(event);
+    if (!hasFocus()) {
+        return;
+    }
+    QStyleOptionComboBox box;
+    initStyleOption(&box);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.state |= QStyle::State_HasFocus | QStyle::State_KeyboardFocusChange;
+    focus.rect =
+        style()->subControlRect(QStyle::CC_ComboBox, &box, QStyle::SC_ComboBoxEditField, this);
+    focus.backgroundColor = palette().color(QPalette::Button);
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
 }
 
 bool CPortComboBox::IsListOpen() const {

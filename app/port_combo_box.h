@@ -10,6 +10,7 @@
 
 class QFocusEvent;
 class QKeyEvent;
+class QPaintEvent;
 class QWheelEvent;
 
 class CPortComboBox : public QComboBox {
@@ -56,6 +57,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    // With the keyboard focus the box shows the platform's focus frame around its text, however
+    // the focus came (some styles show it only after Tab).
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     enum class EntryKind { Numbered, Reported, Named, Other };

@@ -21,6 +21,7 @@
 #include "dialog_units.h"
 #include "flash_downloader_app.h"
 #include "flash_downloader_dlg.h"
+#include "isolated_settings.h"
 #include "modal_watcher.h"
 #include "session_end.h"
 #include "sim/pty_boot_loader.h"
@@ -102,6 +103,7 @@ protected:
     }
     std::unique_ptr<CTempImage> m_image;
     std::unique_ptr<CPtyBootLoader> m_loader;
+    const bool m_forgotten = (CIsolatedSettings::ForgetAll(), true);  // before the window reads
     CRecordingDlg dlg;  // last, so it goes first: the port closes while the line still exists
 };
 
@@ -184,7 +186,9 @@ TEST_F(MainWindow, PortsJoinTheListOnceAndOtherPortAsksWithCancelGoingBack) {
     for (const auto& [typed, port] :
          {std::pair{"", "COM4"}, std::pair{"/dev/pts/9", "/dev/pts/9"}}) {
         answer = typed;
-        ports->setCurrentIndex(ports->count() - 1);
+        ports->setFocus();
+        ports->setCurrentIndex(ports->count() - 1);  // shown, not yet chosen
+        QTest::keyClick(ports, Qt::Key_Return);
         EXPECT_EQ(ports->currentText(), port);
         EXPECT_EQ(dlg.Download().PortName(), port);
         EXPECT_EQ(ports->itemText(ports->count() - 1), "Other port...");

@@ -2,6 +2,7 @@
 // drive the window) neither read nor change the user's remembered choices.
 #pragma once
 
+#include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -9,15 +10,27 @@ class CIsolatedSettings {
 public:
     // Before any settings are read: QSettings objects made earlier keep their old place.
     CIsolatedSettings() {
+        s_folder = m_dir.path();
         for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
             for (const auto scope : {QSettings::UserScope, QSettings::SystemScope}) {
-                QSettings::setPath(format, scope, m_dir.path());
+                QSettings::setPath(format, scope, s_folder);
             }
         }
     }
+    ~CIsolatedSettings() { s_folder.clear(); }
+    CIsolatedSettings(const CIsolatedSettings&) = delete;
+    CIsolatedSettings& operator=(const CIsolatedSettings&) = delete;
 
-    QString Folder() const { return m_dir.path(); }
+    // Forgets every setting kept so far, so that one test doesn't see what another chose.
+    static void ForgetAll() {
+        if (!s_folder.isEmpty()) {
+            QDir dir(s_folder);
+            dir.removeRecursively();
+            dir.mkpath(QStringLiteral("."));
+        }
+    }
 
 private:
     QTemporaryDir m_dir;
+    inline static QString s_folder;
 };
