@@ -84,7 +84,7 @@ CFlashDownloaderDlg::CFlashDownloaderDlg(QWidget* parent, PortEnumerator enumera
     connect(&m_btnStart, &QPushButton::clicked, this, &CFlashDownloaderDlg::OnStartDownload);
     connect(&m_btnOpen, &QPushButton::clicked, this, &CFlashDownloaderDlg::OnOpenDataFile);
     connect(&m_comboPort, &CPortComboBox::PortSelected, this,
-            &CFlashDownloaderDlg::OnSelchangePortCombo);
+            [this](int, const QString&, bool chosen) { OnSelchangePortCombo(chosen); });
     connect(&m_comboPort, &CPortComboBox::OtherPortChosen, this, &CFlashDownloaderDlg::OnOtherPort);
     connect(&m_comm, &CMSComm::OnComm, this, &CFlashDownloaderDlg::OnCommEvent);
     // Adapters plugged in or pulled out while the window is open.
@@ -277,10 +277,12 @@ void CFlashDownloaderDlg::OnStartDownload() {
     }
 }
 
-void CFlashDownloaderDlg::OnSelchangePortCombo() {
+void CFlashDownloaderDlg::OnSelchangePortCombo(bool chosen) {
     const QString port = m_comboPort.CurrentPort();
     m_download.OnSelchangePortCombo(m_comboPort.IndexOfPort(port), port.toStdString());
-    CRememberedChoices::SetLastPort(port);
+    if (chosen) {
+        CRememberedChoices::SetLastPort(port);
+    }
 }
 
 void CFlashDownloaderDlg::OnOtherPort() {

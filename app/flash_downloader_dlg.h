@@ -48,7 +48,9 @@ public:
     // Handlers of the buttons, the port list, the serial control's event and the About command.
     void OnStartDownload();
     void OnOpenDataFile();
-    void OnSelchangePortCombo();
+    // `chosen` is false when the list itself moved away from a port the system no longer reports;
+    // only a chosen port is remembered for the next run.
+    void OnSelchangePortCombo(bool chosen = true);
     // The user chose "Other port...": asks for the port's name.
     void OnOtherPort();
     void OnCommEvent();

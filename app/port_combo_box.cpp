@@ -160,17 +160,21 @@ void CPortComboBox::UpdateReportedPorts(const std::vector<SerialPortEntry>& repo
     }
     // The port in effect went away, or its entry moved: its new place counts.
     if (currentIndex() != indexBefore || IndexOfPort(m_strCurrentPort) < 0) {
-        OnCurrentIndexChanged(currentIndex());
+        Select(currentIndex(), false);
     }
 }
 
 void CPortComboBox::OnCurrentIndexChanged(int index) {
+    Select(index, true);
+}
+
+void CPortComboBox::Select(int index, bool chosen) {
     setToolTip(currentText());
     if (index < 0 || IsOtherPortEntry(index)) {
         return;
     }
     m_strCurrentPort = PortNameAt(index);
-    emit PortSelected(index, m_strCurrentPort);
+    emit PortSelected(index, m_strCurrentPort, chosen);
 }
 
 void CPortComboBox::OnActivated(int index) {

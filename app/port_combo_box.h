@@ -50,8 +50,9 @@ signals:
     // The user chose "Other port...": clicked it or pressed Enter on it in the opened list, or
     // pressed Enter or Space on it with the list closed. Passing over it never counts.
     void OtherPortChosen();
-    // A real port became current, by the user or by the program.
-    void PortSelected(int index, const QString& name);
+    // A real port became current: chosen (by the user, or by the program on the user's behalf),
+    // or, with `chosen` false, put in place of a port the system no longer reports.
+    void PortSelected(int index, const QString& name, bool chosen);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -68,6 +69,7 @@ private:
     EntryKind KindAt(int index) const;
     int OtherPortIndex() const { return count() - 1; }
     void OnCurrentIndexChanged(int index);
+    void Select(int index, bool chosen);
     void OnActivated(int index);
 
     QString m_strCurrentPort;

@@ -19,6 +19,7 @@
 #include "flash_downloader_dlg.h"
 #include "isolated_settings.h"
 #include "modal_watcher.h"
+#include "remembered_choices.h"
 #include "resource.h"
 #include "sim/pty_boot_loader.h"
 #include "temp_image.h"
@@ -274,6 +275,8 @@ TEST_F(PortList, ReportedPortsComeAndGoInPlaceWithTheSelectionKeptByName) {
         EXPECT_LE(moves.size(), 1);
     }
     EXPECT_EQ(prompts, 0);
+    // The port that went away is still the one chosen last, for the next run.
+    EXPECT_EQ(CRememberedChoices::LastPort(), kAcm0);
 
     // The window asks the system by itself, often enough for a port to show within 2 seconds.
     reported = {{kUsb0.toStdString(), "FT232R"}};
