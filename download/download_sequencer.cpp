@@ -22,17 +22,7 @@ constexpr char kLineSuccess[] = "Flash download successfully finished!\r\n";
 
 // The erase phase's progress positions are 1 and 5 to 20; blocks follow from position 21.
 constexpr int kErasePositions = 20;
-
-constexpr std::size_t kBufferSize = 1030;
 }  // namespace
-
-// Shared by every download and kept between them, as the boot loader conversation needs only
-// these between two events: the step counter, the current address text, the command being
-// built (which is also the block buffer) and the image size in KiB.
-int g_nStep = 0;
-char g_szAddress[kBufferSize] = {};
-char g_szCommand[kBufferSize] = {};
-int g_nImageKB = 0;
 
 const char* DownloadEndName(DownloadEnd end) {
     switch (end) {
@@ -125,7 +115,7 @@ void CDownloadSequencer::OnStartDownload() {
     const long long length = m_pImageFile.Length();
     m_bDownloading = 1;
     m_nAwaitedReply = kReplyOk;
-    g_nImageKB = static_cast<int>(length / static_cast<long long>(kBlockDataSize));
+    m_nImageKB = static_cast<int>(length / static_cast<long long>(kBlockDataSize));
     // The range counts the erase phase's 20 positions too, so the bar fills with the last block.
     m_host.progress.SetRange(0, kErasePositions + static_cast<int>(BlockCount(length)));
     m_host.progress.SetPos(0);
@@ -217,9 +207,9 @@ void CDownloadSequencer::ActOnReply(int replyIndex) {
             m_host.log.AppendLine(kLineProcessing);
             m_host.log.AppendLine(kLineDuration);
             m_host.log.AppendLine(kLineWait);
-            g_nStep = kFirstSectorStep;
-            std::memset(g_szAddress, 0, sizeof g_szAddress);
-            std::strcpy(g_szAddress, SectorDigits(SectorOfStep(g_nStep)).c_str());
+            m_nStep = kFirstSectorStep;
+            std::memset(m_szAddress, 0, sizeof m_szAddress);
+            std::strcpy(m_szAddress, SectorDigits(SectorOfStep(m_nStep)).c_str());
             SendAddressCommand(kCmdEraseExt, kSectorSuffix, kReplyExOk);
             return;
         case kReplyExOk:
@@ -248,19 +238,19 @@ void CDownloadSequencer::ActOnReply(int replyIndex) {
 }
 
 void CDownloadSequencer::NextSector() {
-    ++g_nStep;
-    if (g_nStep % 4 == 0) {
-        m_host.progress.SetPos(g_nStep / 4);
+    ++m_nStep;
+    if (m_nStep % 4 == 0) {
+        m_host.progress.SetPos(m_nStep / 4);
     }
-    if (g_nStep == kSkipFromStep) {
-        g_nStep = kSkipToStep;
-    } else if (g_nStep == kPastLastSectorStep) {
-        g_nStep = 0;
+    if (m_nStep == kSkipFromStep) {
+        m_nStep = kSkipToStep;
+    } else if (m_nStep == kPastLastSectorStep) {
+        m_nStep = 0;
         NextBlockOrQuit();
         return;
     }
-    std::memset(g_szAddress, 0, sizeof g_szAddress);
-    std::strcpy(g_szAddress, SectorDigits(SectorOfStep(g_nStep)).c_str());
+    std::memset(m_szAddress, 0, sizeof m_szAddress);
+    std::strcpy(m_szAddress, SectorDigits(SectorOfStep(m_nStep)).c_str());
     SendAddressCommand(kCmdEraseExt, kSectorSuffix, kReplyExOk);
 }
 
@@ -274,7 +264,7 @@ void CDownloadSequencer::NextBlockOrQuit() {
         Send(kCmdQuit, kReplyQuitOk);
         return;
     }
-    auto* block = reinterpret_cast<std::uint8_t*>(g_szCommand);
+    auto* block = reinterpret_cast<std::uint8_t*>(m_szCommand);
     if (m_pImageFile.ReadBlock(block) < 0) {
         EndWithError(DownloadEnd::ImageChanged,
                      "The data file " + m_strFilePath + " changed while it was being sent.\r\n");
@@ -291,31 +281,29 @@ void CDownloadSequencer::NextBlockOrQuit() {
 }
 
 void CDownloadSequencer::CopyBlockToFlash() {
-    ++g_nStep;
-    m_host.progress.SetPos(g_nStep + kErasePositions);
-    std::memset(g_szCommand, 0, sizeof g_szCommand);
-    std::memset(g_szAddress, 0, sizeof g_szAddress);
-    std::strcpy(g_szAddress, BlockDigits(g_nStep).c_str());
+    ++m_nStep;
+    m_host.progress.SetPos(m_nStep + kErasePositions);
+    std::memset(m_szCommand, 0, sizeof m_szCommand);
+    std::memset(m_szAddress, 0, sizeof m_szAddress);
+    std::strcpy(m_szAddress, BlockDigits(m_nStep).c_str());
     SendAddressCommand(kCmdRamToExt, kBlockSuffix, kReplyWeOk);
 }
 
 void CDownloadSequencer::SendAddressCommand(const char* word, const char* suffix,
                                             int awaitedReply) {
-    std::memset(g_szCommand, 0, sizeof g_szCommand);
-    std::strcpy(g_szCommand, word);
-    std::strcat(g_szCommand, g_szAddress);
-    std::strcat(g_szCommand, suffix);
-    std::strcat(g_szCommand, kCmdEnd);
-    Send(g_szCommand, awaitedReply);
+    const std::string command = word + std::string(m_szAddress) + suffix + kCmdEnd;
+    std::memset(m_szCommand, 0, sizeof m_szCommand);
+    command.copy(m_szCommand, sizeof m_szCommand - 1);
+    Send(m_szCommand, awaitedReply);
 }
 
 void CDownloadSequencer::Send(const char* command, int awaitedReply, bool restartTimer) {
-    if (command != g_szCommand) {
-        std::memset(g_szCommand, 0, sizeof g_szCommand);
-        std::strcpy(g_szCommand, command);
+    if (command != m_szCommand) {
+        std::memset(m_szCommand, 0, sizeof m_szCommand);
+        std::strcpy(m_szCommand, command);
     }
-    m_host.port.SetOutput(reinterpret_cast<const std::uint8_t*>(g_szCommand),
-                          std::strlen(g_szCommand));
+    m_host.port.SetOutput(reinterpret_cast<const std::uint8_t*>(m_szCommand),
+                          std::strlen(m_szCommand));
     m_nAwaitedReply = awaitedReply;
     if (restartTimer || !m_host.replyTimer.IsActive()) {
         ArmReplyTimer();

@@ -2,6 +2,7 @@
 // reply at a time, from the Start Download click to the last line in the log box.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -87,4 +88,13 @@ private:
     int m_nBlocksSent = 0;
     int m_nReplyTimeoutMs = kReplyTimeoutMs;
     std::function<void(DownloadEnd)> m_onEnd;
+
+    // The conversation's state between two events belongs to this download alone, so downloads
+    // on several ports never disturb one another: the step counter, the current address text,
+    // the command being built (which is also the block buffer) and the image size in KiB.
+    static constexpr std::size_t kBufferSize = 1030;
+    int m_nStep = 0;
+    char m_szAddress[kBufferSize] = {};
+    char m_szCommand[kBufferSize] = {};
+    int m_nImageKB = 0;
 };

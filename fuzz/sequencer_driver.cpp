@@ -9,14 +9,6 @@
 #include "expected_conversation.h"
 #include "link_protocol.h"
 
-// The sequencer's shared state lives as long as the program. Each input plays a program of its
-// own, so it starts from zero as a program does; otherwise a finding would depend on the inputs
-// run before it and would not reproduce alone.
-extern int g_nStep;
-extern char g_szAddress[1030];
-extern char g_szCommand[1030];
-extern int g_nImageKB;
-
 namespace {
 const std::string kQuitOk = ":QUIT_OK#";
 constexpr std::size_t kReadTextKept = 32;  // enough to see the last reply
@@ -79,10 +71,6 @@ CSequencerRun::CSequencerRun(const CFuzzImages& images)
     : m_images(images),
       m_sequencer(DownloadHost{m_port, m_log, m_progress, m_buttons, m_wakeUpTimer, m_replyTimer}),
       m_checker([this](const WireCommand& command) { Track(command); }) {
-    g_nStep = 0;
-    g_nImageKB = 0;
-    std::memset(g_szAddress, 0, sizeof g_szAddress);
-    std::memset(g_szCommand, 0, sizeof g_szCommand);
     m_sequencer.SetEndCallback([this](DownloadEnd end) { OnEnd(end); });
     m_port.errorText = "Cannot open COM1: the port does not exist";
 }
