@@ -66,6 +66,7 @@ long long CImageFile::Measure(const std::string& path, std::string* error) {
 bool CImageFile::Open(const std::string& path, long long maxBytes, std::string* error) {
     Close();
     m_length = 0;
+    m_bytesRead = 0;
     const long long length = Measure(path, error);
     if (length < 0) {
         return false;
@@ -105,7 +106,6 @@ bool CImageFile::Open(const std::string& path, long long maxBytes, std::string* 
 void CImageFile::Close() {
     std::vector<std::uint8_t>().swap(m_bytes);
     m_bOpen = false;
-    m_bytesRead = 0;
 }
 
 bool CImageFile::IsExhausted() const {
