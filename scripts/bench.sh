@@ -14,7 +14,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${AFD_BENCH_BUILD_DIR:-$root/build-bench}
 
 # The tests are not needed here, nor GoogleTest.
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DAFD_BUILD_TESTS=OFF >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DAFD_BUILD_TESTS=OFF -DAFD_WERROR=ON \
+    >/dev/null
 targets=(afd_bench afd_bench_emulator flashdl)
 if grep -q '^AFD_BUILD_GUI:BOOL=ON' "$build/CMakeCache.txt"; then
     targets+=(afd_bench_gui)

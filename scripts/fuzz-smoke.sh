@@ -18,7 +18,7 @@ build="${AFD_FUZZ_BUILD_DIR:-$root/build-fuzz}"
 targets=(fuzz_sequencer fuzz_reply_assembler)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DAFD_FUZZ=ON -DAFD_BUILD_GUI=OFF \
-    -DAFD_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    -DAFD_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAFD_WERROR=ON >/dev/null
 cmake --build "$build" --target "${targets[@]}" fuzz_harness_test -j2
 
 # Every committed seed and every former finding once, and the harness's own checks.

@@ -8,13 +8,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 export QT_QPA_PLATFORM=offscreen
 
 echo "== Build and test =="
-"$root/scripts/build.sh" "$root/build"
+"$root/scripts/build.sh" "$root/build" -DAFD_WERROR=ON
 # One test process at a time: pseudo-terminal numbers are reused between processes, and a port
 # lock still held by a process that is ending would make another test find its port busy.
 ctest --test-dir "$root/build" --output-on-failure
 
 echo "== Build and test under AddressSanitizer + UndefinedBehaviorSanitizer =="
-"$root/scripts/build.sh" "$root/build-asan" -DAFD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+"$root/scripts/build.sh" "$root/build-asan" -DAFD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DAFD_WERROR=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$root/build-asan" --output-on-failure
 
