@@ -4,6 +4,9 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev fonts-dejavu-core)
+# The Debian package: CPack's dependency computation and build flags, and the checkers of the
+# package, the desktop entry and the AppStream data.
+packages+=(dpkg-dev file lintian desktop-file-utils appstream)
 if [[ "${1:-}" == "--fuzz" ]]; then
     packages+=(clang libclang-rt-14-dev)
 fi

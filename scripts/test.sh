@@ -13,6 +13,10 @@ echo "== Build and test =="
 # lock still held by a process that is ending would make another test find its port busy.
 ctest --test-dir "$root/build" --output-on-failure
 
+echo "== Debian package =="
+deb=$("$root/scripts/package.sh" --from-build "$root/build")
+"$root/scripts/check-package.sh" "$deb"
+
 echo "== Build and test under AddressSanitizer + UndefinedBehaviorSanitizer =="
 "$root/scripts/build.sh" "$root/build-asan" -DAFD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DAFD_WERROR=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

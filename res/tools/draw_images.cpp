@@ -1,5 +1,6 @@
-// Draws the program's icon (32 x 32 and 16 x 16, 16 colours) and its logo (320 x 100, 32 bits)
-// into PNG files; run once and commit the files it writes.
+// Draws the program's icon (32 x 32 and 16 x 16, 16 colours), the same icon for the desktop's
+// hicolor theme (16 to 256 px) and its logo (320 x 100, 32 bits) into PNG files; run once and
+// commit the files it writes.
 #include <QDir>
 #include <QFont>
 #include <QGuiApplication>
@@ -145,6 +146,20 @@ QImage DrawLogo() {
     return image;
 }
 
+// The desktop finds the icon by the application's id, one file per size.
+constexpr char kThemeIconName[] = "org.altrevo.FlashDownloader.png";
+constexpr int kThemeSizes[] = {16, 32, 48, 64, 128, 256};
+
+bool SaveThemeIcons(const QDir& out) {
+    for (const int size : kThemeSizes) {
+        const QString dir = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+        if (!out.mkpath(dir) || !DrawIcon(size).save(out.filePath(dir + '/' + kThemeIconName))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -153,7 +168,7 @@ int main(int argc, char* argv[]) {
     const QDir out(args.size() > 1 ? args.at(1) : QStringLiteral("."));
     const bool ok = DrawIcon(32).save(out.filePath("icon32.png")) &&
                     DrawIcon(16).save(out.filePath("icon16.png")) &&
-                    DrawLogo().save(out.filePath("logo.png"));
+                    DrawLogo().save(out.filePath("logo.png")) && SaveThemeIcons(out);
     if (!ok) {
         std::fprintf(stderr, "cannot write the images into %s\n", qPrintable(out.path()));
         return 1;
