@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages the build and the tests need, when any is missing.
-# Usage: install-deps.sh [--fuzz]   (--fuzz adds clang and its fuzzer runtime)
+# Usage: install-deps.sh [--fuzz | --coverage]   (--fuzz adds clang and its fuzzer runtime,
+# --coverage the coverage report tool)
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev fonts-dejavu-core)
@@ -9,6 +10,9 @@ packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev
 packages+=(dpkg-dev file lintian desktop-file-utils appstream)
 if [[ "${1:-}" == "--fuzz" ]]; then
     packages+=(clang libclang-rt-14-dev)
+fi
+if [[ "${1:-}" == "--coverage" ]]; then
+    packages+=(gcovr)
 fi
 
 missing=()

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "line_pacer.h"
+#include "pty_line_settings.h"
 
 namespace {
 
@@ -30,15 +31,16 @@ bool AddFlags(int fd, int statusFlags) {
            ::fcntl(fd, F_SETFD, descriptor | FD_CLOEXEC) == 0;
 }
 
-// Raw 8-bit bytes with no echo and no line editing, at the boot loader's 115200 baud.
+// Raw 8-bit bytes with no echo and no line editing, but at 9600 baud, like a port another
+// program left behind: the tool has to set the boot loader's line settings itself.
 bool MakeRaw(int fd) {
     termios settings{};
     if (::tcgetattr(fd, &settings) != 0) {
         return false;
     }
     ::cfmakeraw(&settings);
-    ::cfsetispeed(&settings, B115200);
-    ::cfsetospeed(&settings, B115200);
+    ::cfsetispeed(&settings, B9600);
+    ::cfsetospeed(&settings, B9600);
     return ::tcsetattr(fd, TCSANOW, &settings) == 0;
 }
 
@@ -190,7 +192,13 @@ void CPtyBootLoader::ServeLine() {
         bool flood = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            writes = m_loader.Receive(buffer.data(), size, awake);
+            // Bytes sent at other line settings reach the controller's UART as noise, which it
+            // does not answer.
+            if (AtBootLoaderSettings()) {
+                writes = m_loader.Receive(buffer.data(), size, awake);
+            } else {
+                m_bytesAtWrongSettings += size;
+            }
             hangUp = m_loader.HangUpRequested();
             flood = m_loader.FloodRequested();
         }
@@ -221,10 +229,10 @@ void CPtyBootLoader::ServeLine() {
         if (hangUp) {
             // Closing every master and slave descriptor we hold is what the tool sees as an
             // unplugged adapter: its reads return 0 or fail with EIO.
-            m_master.Reset();
-            m_slave.Reset();
             {
-                std::lock_guard<std::mutex> lock(m_mutex);
+                std::lock_guard<std::mutex> lock(m_mutex);  // LineSettings() reads the master
+                m_master.Reset();
+                m_slave.Reset();
                 m_hungUp = true;
             }
             return;
@@ -306,7 +314,26 @@ int CPtyBootLoader::WakeUpBytes() const {
 
 std::size_t CPtyBootLoader::BytesReceived() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_loader.BytesReceived();
+    return m_loader.BytesReceived() + m_bytesAtWrongSettings;
+}
+
+std::size_t CPtyBootLoader::BytesAtWrongSettings() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bytesAtWrongSettings;
+}
+
+std::string CPtyBootLoader::LineSettings() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    sim::PtyLineSettings settings;
+    return m_master.Valid() && sim::ReadPtyLineSettings(m_master.Get(), &settings) ? settings.Text()
+                                                                                   : std::string();
+}
+
+bool CPtyBootLoader::AtBootLoaderSettings() const {
+    sim::PtyLineSettings settings;
+    // Where the system cannot tell, every byte counts as sent at the right settings.
+    return !sim::ReadPtyLineSettings(m_master.Get(), &settings) ||
+           settings.Text() == sim::kBootLoaderLine;
 }
 
 std::vector<std::uint8_t> CPtyBootLoader::ReadFlash(std::uint32_t address, std::size_t size) const {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "crc8.h"
@@ -13,16 +14,33 @@ std::uint8_t CrcOf(const std::vector<std::uint8_t>& bytes) {
     return Crc8(bytes.data(), bytes.size());
 }
 
-TEST(Crc8, BlockVectors) {
+TEST(Crc8, Vectors) {
     std::vector<std::uint8_t> ramp;
     for (int i = 0; i < 1024; ++i) {
         ramp.push_back(static_cast<std::uint8_t>(i & 0xFF));
     }
-    const std::string check = "123456789";
-    EXPECT_EQ(CrcOf(std::vector<std::uint8_t>(1024, 0xFF)), 0xD7);
-    EXPECT_EQ(CrcOf(ramp), 0x12);
-    EXPECT_EQ(CrcOf({check.begin(), check.end()}), 0xF4);
-    EXPECT_EQ(Crc8Update(0x07, 0x07), 0x00);
+    const auto text = [](const std::string& s) {
+        return std::vector<std::uint8_t>(s.begin(), s.end());
+    };
+    const std::pair<std::vector<std::uint8_t>, std::uint8_t> table[] = {
+        {{}, 0x00},
+        {{0x00}, 0x00},
+        {{0x01}, 0x07},
+        {{0x80}, 0x89},
+        {{0x55}, 0xAC},
+        {{0xFF}, 0xF3},
+        {text("abc"), 0x5F},
+        {text("123456789"), 0xF4},
+        {std::vector<std::uint8_t>(1024, 0x00), 0x00},
+        {std::vector<std::uint8_t>(1024, 0xFF), 0xD7},
+        {ramp, 0x12},
+    };
+    for (const auto& [bytes, crc] : table) {
+        EXPECT_EQ(CrcOf(bytes), crc)
+            << bytes.size() << " bytes from " << int(bytes.empty() ? -1 : bytes[0]);
+    }
+    // The running CRC carries on from where it was.
+    EXPECT_EQ(Crc8Update(CrcOf(text("ab")), 'c'), 0x5F);
 }
 
 TEST(LinkProtocol, BlockAddresses) {

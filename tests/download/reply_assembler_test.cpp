@@ -56,6 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"TwoRunTogether", {":EX_OK#:BX_OK#"}, Status::Unrecognised, -1},
         Case{"OkThenCr", {":OK#\r"}, Status::Unrecognised, -1},
         Case{"OtherVersion", {":English Ver2.0#"}, Status::Unrecognised, -1},
+        Case{"VersionInCapitals", {":ENGLISH VER1.0#"}, Status::Unrecognised, -1},
+        Case{"OkInSmallLetters", {":ok#"}, Status::Unrecognised, -1},
         Case{"Garbage", {"\xAA\x55"}, Status::Unrecognised, -1},
         Case{"SplitThenGarbage", {":WE_", "XX#"}, Status::Unrecognised, -1},
         Case{"Overlong", {":" + std::string(200, 'A') + "#"}, Status::Unrecognised, -1}),

@@ -37,6 +37,31 @@ TEST_F(SequencerTest, OpensThePortWithTheFixedLineSettingsAndWaitsWithoutATimeOu
     EXPECT_EQ(host.port.portNameSet, "COM3");
 }
 
+// While the tool waits for the controller: only receive events (code 2) are read, each wake-up
+// tick sends one wake-up byte, and a tick that finds the port closed ends the ticking.
+TEST_F(SequencerTest, WhileWaitingOnlyReceiveEventsAreReadAndAClosedPortEndsTheTicks) {
+    CTempImage image(10);
+    sequencer.SetFilePath(image.path);
+    sequencer.OnStartDownload();
+    const std::string log = host.log.text;
+    for (const short event : {0, 1, 3}) {
+        host.port.event = event;
+        host.port.input = {':', 'O', 'K', '#'};
+        sequencer.OnCommEvent();
+        EXPECT_EQ(host.port.reads, 0) << event;
+    }
+    EXPECT_TRUE(host.port.wire.empty());
+    sequencer.OnTimer();
+    sequencer.OnTimer();
+    EXPECT_EQ(host.port.wire, std::vector<std::uint8_t>({0xAA, 0xAA}));
+    host.port.open = false;
+    sequencer.OnTimer();
+    EXPECT_FALSE(host.wakeUpTimer.active);
+    EXPECT_EQ(host.port.wire.size(), 2u);
+    EXPECT_TRUE(sequencer.IsDownloading());
+    EXPECT_EQ(host.log.text, log);
+}
+
 TEST_F(SequencerTest, ImageTooLargeForTheAddressFieldIsRefusedBeforeAnythingIsSent) {
     CTempImage image(0);
     std::filesystem::resize_file(image.path, static_cast<std::uintmax_t>(kMaxImageBytes) + 1);

@@ -111,7 +111,9 @@ INSTANTIATE_TEST_SUITE_P(
                       OutOfOrderCase{"RamOkInTheErase", 3, ":RB_OK#"},
                       OutOfOrderCase{"WriteOkForABlankCheck", 5, ":WE_OK#"},
                       OutOfOrderCase{"RamOkRepeatedForACopy", kFirstData + 1, ":RB_OK#"},
-                      OutOfOrderCase{"OtherVersion", 1, ":English Ver2.0#"}),
+                      OutOfOrderCase{"OtherVersion", 1, ":English Ver2.0#"},
+                      OutOfOrderCase{"VersionInCapitals", 1, ":ENGLISH VER1.0#"},
+                      OutOfOrderCase{"OkInSmallLetters", 0, ":ok#"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ImageCase {

@@ -14,6 +14,7 @@
 #include "expected_conversation.h"
 #include "headless_download.h"
 #include "pty_boot_loader.h"
+#include "pty_line_settings.h"
 
 namespace e2e {
 
@@ -36,6 +37,8 @@ protected:
         std::string error;
         EXPECT_TRUE(loader->Start(&error)) << error;  // then the port is refused: a quick end
         download.Start(loader->SlavePath(), imagePath);
+        // Every start opens the line before it looks at the image.
+        EXPECT_EQ(loader->LineSettings(), sim::kBootLoaderLine);
     }
 
     // After an end the buttons work again and nothing goes out, not even a wake-up tick.
