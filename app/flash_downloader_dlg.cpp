@@ -2,7 +2,6 @@
 // tick and receive event to the download sequencer, and asks before the program ends.
 #include "flash_downloader_dlg.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QDir>
 #include <QDragEnterEvent>
