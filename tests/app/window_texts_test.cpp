@@ -61,8 +61,12 @@ TEST(WindowTexts, MainWindowTextsFontAndSize) {
     for (const QLabel* label : dlg.findChildren<QLabel*>()) {
         if (!label->text().isEmpty()) {
             labels << label->text();
-        } else {
-            EXPECT_FALSE(label->pixmap().isNull()) << "the logo";
+        } else {  // the logo, scaled into its box
+            const QRect box = Pixels(153, 7, 160, 47);
+            const QSize logo = label->pixmap().size();
+            EXPECT_EQ(label->geometry(), box);
+            EXPECT_TRUE(logo.width() == box.width() || logo.height() == box.height()) << "fits";
+            EXPECT_TRUE(logo.width() <= box.width() && logo.height() <= box.height()) << "fits";
         }
     }
     EXPECT_EQ(labels, QStringList{"Serial Port:"});

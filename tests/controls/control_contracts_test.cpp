@@ -195,6 +195,17 @@ TEST_F(Button, AnAmpersandIsMeasuredButNotDrawnAndAnEmptyCaptionDrawsNothing) {
     EXPECT_EQ(Caption(), QRect());
 }
 
+// Captions are cut after 259 characters: what follows moves nothing.
+TEST_F(Button, ACaptionIsCutAfter259Characters) {
+    const auto look = [this](int ws, const char* tail) {
+        button.setText(QString(ws, QLatin1Char('W')) + QLatin1String(tail));
+        return GrabPixels(button);
+    };
+    const QImage cut = look(259, "");
+    EXPECT_EQ(look(259, "iii"), cut);
+    EXPECT_NE(look(258, ""), cut);
+}
+
 // A paged device (a printer, a PDF) is drawn on directly, and its painter comes back as it was.
 TEST(OffscreenDCContract, APagedDeviceIsDrawnOnDirectly) {
     QBuffer pdf;
