@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "bench_clock.h"
@@ -24,6 +25,8 @@ constexpr double kCpuPerBlockTarget = 30e-6;
 constexpr double kStartupTarget = 0.300;
 constexpr double kGuiRssTarget = 60e6;
 constexpr double kFlashdlRssTarget = 20e6;
+// Four controllers at once take at most this much longer than one alone.
+constexpr double kParallelRatioTarget = 1.15;
 // "Well under a millisecond": a quarter of one.
 constexpr double kRepaintTarget = 0.25e-3;
 // The wake-up timer's first tick comes one period after Start Download.
@@ -359,6 +362,71 @@ void CBenchCases::RunFlashdl() {
                  AtMost(peak, kFlashdlRssTarget)});
     m_table.Add({label + ": CPU per block, start-up included" + of, Duration(Median(cpu)),
                  "whole run " + Duration(Median(wall)), std::nullopt, "", Verdict::Info});
+}
+
+double CBenchCases::TimeParallelFlashdl(const std::string& image, int controllers,
+                                        const std::string& label) {
+    std::vector<std::unique_ptr<CEmulatorProcess>> emulators;
+    ChildLaunch launch;
+    launch.argv = {m_config.flashdlProgram};
+    EmulatorSettings settings;
+    settings.paced = true;
+    settings.verifyImage = image;
+    for (int n = 0; n < controllers; ++n) {
+        emulators.push_back(std::make_unique<CEmulatorProcess>(m_config.emulatorProgram));
+        std::string error;
+        if (!emulators.back()->Start(settings, &error)) {
+            Problem(label + ": " + error);
+            return -1.0;
+        }
+        launch.argv.insert(launch.argv.end(), {"--port", emulators.back()->Port()});
+    }
+    launch.argv.push_back(image);
+    launch.stdoutFile = m_workDir + "/flashdl-parallel.log";
+    CChildProcess flashdl;
+    std::string error;
+    const std::int64_t startNs = MonotonicNs();
+    if (!flashdl.Start(launch, &error)) {
+        Problem(label + ": " + error);
+        return -1.0;
+    }
+    const ChildExit exit =
+        flashdl.Wait(GuardMs(m_model.WireSeconds(CWireModel::BlocksOf(m_config.parallelBytes))));
+    const double seconds = SecondsSince(startNs);
+    bool verified = true;
+    std::string reports;
+    for (const auto& emulator : emulators) {
+        std::string report;
+        verified = emulator->Finish(&report) && verified;
+        reports += " " + report;
+    }
+    if (!exit.exited || exit.code != 0 || !verified) {
+        std::ifstream log(launch.stdoutFile);
+        std::stringstream text;
+        text << log.rdbuf();
+        Problem(label + ": flashdl exit " + std::to_string(exit.code) + ", emulators:" + reports +
+                ", output: " + text.str());
+        return -1.0;
+    }
+    return seconds;
+}
+
+void CBenchCases::RunParallel() {
+    const std::size_t bytes = m_config.parallelBytes;
+    const int controllers = m_config.parallelControllers;
+    const std::string label = "flashdl " + SizeText(bytes) + ", " + std::to_string(controllers) +
+                              " paced controllers at once";
+    Announce(label + ", and one alone");
+    const std::string image = ImageOf(bytes);
+    const double alone = TimeParallelFlashdl(image, 1, label);
+    const double together = alone < 0 ? -1.0 : TimeParallelFlashdl(image, controllers, label);
+    if (together < 0) {
+        return;
+    }
+    const double ratio = together / alone;
+    m_table.Add({label + " (vs one alone)", Duration(together), "one alone " + Duration(alone),
+                 ratio, "≤ " + Fixed(kParallelRatioTarget, 2) + " x",
+                 AtMost(ratio, kParallelRatioTarget)});
 }
 
 bool CBenchCases::RunGuiProgram(const std::vector<std::string>& extraArgs, const std::string& label,

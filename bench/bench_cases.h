@@ -23,6 +23,7 @@ public:
     void RunUnpaced();
     void RunFlashdl();
     void RunGui();
+    void RunParallel();
     void RunCrc();
 
     const CFigureTable& Table() const { return m_table; }
@@ -34,6 +35,9 @@ private:
     std::string ImageOf(std::size_t bytes);
     static std::string SizeText(std::size_t bytes);
     void Problem(const std::string& text);
+    // Times one flashdl run flashing the image into a paced emulated controller on each of
+    // `controllers` ports at once; a negative time when it failed (the problem is noted).
+    double TimeParallelFlashdl(const std::string& image, int controllers, const std::string& label);
     void AddPacedRows(const std::string& label, double wireSeconds, std::size_t blocks);
     // Runs afd_bench_gui; the "name value" lines it printed, with "error" and "download_end"
     // kept as text in `texts`.

@@ -6,8 +6,8 @@
 namespace bench {
 
 const std::vector<std::string>& CaseNames() {
-    static const std::vector<std::string> names = {"paced",   "latency", "unpaced",
-                                                   "flashdl", "gui",     "crc"};
+    static const std::vector<std::string> names = {"paced", "latency",  "unpaced", "flashdl",
+                                                   "gui",   "parallel", "crc"};
     return names;
 }
 
@@ -24,6 +24,7 @@ void ApplySmoke(BenchConfig* config) {
     config->memoryBytes = 64 * 1024;
     config->startupRuns = 1;
     config->programRuns = 1;
+    config->parallelBytes = 2 * 1024;
     config->repaintSweeps = 1;
     config->buttonPaints = 50;
     config->crcSeconds = 0.05;

@@ -24,6 +24,8 @@ struct BenchConfig {
     std::size_t memoryBytes = 4 * 1024 * 1024;  // flashdl and the window
     int startupRuns = 5;
     int programRuns = 3;  // flashdl and the window's download
+    std::size_t parallelBytes = 64 * 1024;
+    int parallelControllers = 4;
     int repaintSweeps = 10;
     int buttonPaints = 2000;
     double crcSeconds = 1.0;

@@ -84,9 +84,13 @@ int main(int argc, char* argv[]) {
 
     using Case = void (bench::CBenchCases::*)();
     const std::pair<const char*, Case> kCases[] = {
-        {"crc", &bench::CBenchCases::RunCrc},         {"paced", &bench::CBenchCases::RunPaced},
-        {"latency", &bench::CBenchCases::RunLatency}, {"unpaced", &bench::CBenchCases::RunUnpaced},
-        {"flashdl", &bench::CBenchCases::RunFlashdl}, {"gui", &bench::CBenchCases::RunGui},
+        {"crc", &bench::CBenchCases::RunCrc},
+        {"paced", &bench::CBenchCases::RunPaced},
+        {"latency", &bench::CBenchCases::RunLatency},
+        {"unpaced", &bench::CBenchCases::RunUnpaced},
+        {"flashdl", &bench::CBenchCases::RunFlashdl},
+        {"gui", &bench::CBenchCases::RunGui},
+        {"parallel", &bench::CBenchCases::RunParallel},
     };
     for (const auto& [name, run] : kCases) {
         if (config.Runs(name)) {

@@ -5,10 +5,15 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
+#include "port_names.h"
+
 namespace {
 
 constexpr int kDefaultTimeoutSeconds = kReplyTimeoutMs / 1000;
 constexpr int kLongestTimeoutSeconds = 3600;
+constexpr char kAutoPort[] = "auto";
+// More than a bench ever holds; each controller takes a port and a few descriptors.
+constexpr int kMostControllers = 64;
 
 FlashdlRequest UsageError(std::string message) {
     FlashdlRequest request;
@@ -17,11 +22,56 @@ FlashdlRequest UsageError(std::string message) {
     return request;
 }
 
+// The ports of --port: named ones, each once, or "auto" alone. Returns what is wrong, if anything.
+std::string ParsePorts(const QStringList& values, FlashdlRequest* request) {
+    for (const QString& value : values) {
+        const std::string name = value.toStdString();
+        if (name.empty()) {
+            return "the port name is empty.";
+        }
+        if (name == kAutoPort) {
+            request->findPorts = true;
+            continue;
+        }
+        for (const std::string& earlier : request->ports) {
+            if (ResolvePortName(earlier) == ResolvePortName(name)) {
+                return earlier == name ? "the port " + name + " is named twice."
+                                       : earlier + " and " + name + " are the same port.";
+            }
+        }
+        request->ports.push_back(name);
+    }
+    if (request->findPorts && values.size() > 1) {
+        return "--port auto cannot be combined with other --port options.";
+    }
+    return std::string();
+}
+
+std::string ParseCount(const QStringList& values, FlashdlRequest* request) {
+    if (values.isEmpty()) {
+        return std::string();
+    }
+    if (values.size() > 1) {
+        return "--count can be given only once.";
+    }
+    if (!request->findPorts) {
+        return "--count needs --port auto; with named ports each --port is one controller.";
+    }
+    bool ok = false;
+    request->count = values.front().toInt(&ok);
+    if (!ok || request->count < 1 || request->count > kMostControllers) {
+        return "--count needs a whole number of controllers from 1 to " +
+               std::to_string(kMostControllers) + ", not \"" + values.front().toStdString() + "\".";
+    }
+    return std::string();
+}
+
 }  // namespace
 
 std::string SynopsisText() {
-    return "Usage: flashdl --port PORT [--timeout SECONDS] IMAGE\n"
-           "       flashdl --simulate [--timeout SECONDS] [IMAGE]\n"
+    return "Usage: flashdl --port PORT [--port PORT ...] [--json] [--timeout SECONDS] IMAGE\n"
+           "       flashdl --port auto [--count N] [--json] [--timeout SECONDS] IMAGE\n"
+           "       flashdl --simulate [--json] [--timeout SECONDS] [IMAGE]\n"
            "       flashdl --list-ports | --help | --version\n";
 }
 
@@ -32,7 +82,13 @@ std::string UsageText() {
            "boot loader, over a serial line at 115200 baud, 8N1.\n"
            "\n"
            "  --port PORT          the serial port the controller is on: COM1 ... COM9 or a\n"
-           "                       device such as /dev/ttyUSB0\n"
+           "                       device such as /dev/ttyUSB0. Give it again for each further\n"
+           "                       controller: all are flashed at once, each on its own port\n"
+           "  --port auto          take the first controller that answers on a USB-serial port\n"
+           "                       (built-in ports such as /dev/ttyS0 and COM1 only by name)\n"
+           "  --count N            with --port auto: take the first N controllers that answer\n"
+           "  --json               one JSON object per line on standard output, for programs;\n"
+           "                       messages go to standard error\n"
            "  --simulate           flash into a built-in emulated controller instead; without\n"
            "                       IMAGE a 64 KiB demo image is generated\n"
            "  --timeout SECONDS    how long a command may wait for its reply (default 10)\n"
@@ -44,7 +100,9 @@ std::string UsageText() {
            "the download; so do SIGTERM, SIGHUP, SIGQUIT and a closed standard output.\n"
            "\n"
            "Exit status: 0 when the download finished, 1 when it failed on the way, 2 when it\n"
-           "could not start (bad command line, unreadable image, port that cannot be opened).\n";
+           "could not start (bad command line, unreadable image, port that cannot be opened).\n"
+           "With several controllers: 0 only when every one finished, 1 when any did not, 2 when\n"
+           "no port could be opened; a summary of every port's end and time comes last.\n";
 }
 
 FlashdlRequest ParseCommandLine(const QStringList& arguments) {
@@ -56,10 +114,16 @@ FlashdlRequest ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption timeout("timeout", "", "SECONDS");
     const QCommandLineOption help(QStringList{"h", "help"});
     const QCommandLineOption version("version");
-    parser.addOptions({port, simulate, listPorts, timeout, help, version});
+    const QCommandLineOption count("count", "", "N");
+    const QCommandLineOption json("json");
+    parser.addOptions({port, simulate, listPorts, timeout, help, version, count, json});
 
     if (!parser.parse(arguments)) {
         return UsageError(parser.errorText().toStdString());
+    }
+    if (parser.isSet(json) &&
+        (parser.isSet(help) || parser.isSet(version) || parser.isSet(listPorts))) {
+        return UsageError("--json goes only with --port or --simulate.");
     }
     if (parser.isSet(help)) {
         FlashdlRequest request;
@@ -113,13 +177,20 @@ FlashdlRequest ParseCommandLine(const QStringList& arguments) {
             return UsageError("the image file name is empty.");
         }
     }
+    request.json = parser.isSet(json);
     if (parser.isSet(simulate)) {
+        if (parser.isSet(count)) {
+            return UsageError("--count needs --port auto.");
+        }
         request.action = FlashdlRequest::Action::Simulate;
         return request;
     }
-    request.port = parser.value(port).toStdString();
-    if (request.port.empty()) {
-        return UsageError("the port name is empty.");
+    std::string error = ParsePorts(parser.values(port), &request);
+    if (error.empty()) {
+        error = ParseCount(parser.values(count), &request);
+    }
+    if (!error.empty()) {
+        return UsageError(error);
     }
     if (!request.imagePath) {
         return UsageError("name the image file to flash.");

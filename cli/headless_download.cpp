@@ -11,7 +11,7 @@ CHeadlessDownload::CHeadlessDownload()
     : m_wakeUpTimer(false, [this] { m_sequencer.OnTimer(); }),
       m_replyTimer(true, [this] { m_sequencer.OnReplyTimeout(); }),
       m_sequencer(DownloadHost{m_comm, *this, *this, *this, m_wakeUpTimer, m_replyTimer}) {
-    QObject::connect(&m_comm, &CMSComm::OnComm, &m_comm, [this] { m_sequencer.OnCommEvent(); });
+    QObject::connect(&m_comm, &CMSComm::OnComm, &m_comm, [this] { OnCommEvent(); });
     m_sequencer.SetEndCallback([this](DownloadEnd end) { OnEnd(end); });
 }
 
@@ -107,6 +107,16 @@ int CHeadlessDownload::SetPos(int pos) {
         m_callbacks.onProgress(m_progress);
     }
     return old;
+}
+
+void CHeadlessDownload::OnCommEvent() {
+    // The wake-up ticks stop when the boot loader answers them, and at every end.
+    const bool waking = m_wakeUpTimer.IsActive();
+    m_sequencer.OnCommEvent();
+    if (waking && !m_wakeUpTimer.IsActive() && m_sequencer.IsDownloading() &&
+        m_callbacks.onAnswered) {
+        m_callbacks.onAnswered();
+    }
 }
 
 void CHeadlessDownload::OnEnd(DownloadEnd end) {

@@ -35,6 +35,8 @@ public:
         std::function<void(const ProgressState& state)> onProgress;
         std::function<void(const std::string& message)> onPortError;
         std::function<void(DownloadEnd end)> onEnd;
+        // The boot loader answered the wake-up byte; the version request is on its way.
+        std::function<void()> onAnswered;
     };
 
     // Needs a QCoreApplication; everything runs on the thread that creates it.
@@ -59,6 +61,7 @@ public:
     bool HasEnded() const { return m_bEnded; }
     DownloadEnd LastEnd() const { return m_sequencer.LastEnd(); }
     bool IsDownloading() const { return m_sequencer.IsDownloading(); }
+    int BlocksSent() const { return m_sequencer.BlocksSent(); }
 
     // The log box's text, as the window would show it (lines end in "\r\n").
     const std::string& LogText() const { return m_strLog; }
@@ -84,6 +87,7 @@ private:
     void EnableStart(bool enable) override { m_bStartEnabled = enable; }
     void EnableOpen(bool enable) override { m_bOpenEnabled = enable; }
 
+    void OnCommEvent();
     void OnEnd(DownloadEnd end);
 
     Callbacks m_callbacks;

@@ -8,6 +8,7 @@
 #include "console_reporter.h"
 #include "download_outcome.h"
 #include "flash_commands.h"
+#include "json_reporter.h"
 
 int main(int argc, char* argv[]) {
 #if !defined(_WIN32)
@@ -20,7 +21,9 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationVersion(AFD_VERSION_TEXT);
 
     const FlashdlRequest request = ParseCommandLine(QCoreApplication::arguments());
-    CConsoleReporter reporter(stdout, stderr, CConsoleReporter::IsTerminal(stdout));
+    CConsoleReporter console(stdout, stderr, CConsoleReporter::IsTerminal(stdout));
+    CJsonReporter json(stdout, stderr);
+    IFlashReport& reporter = request.json ? static_cast<IFlashReport&>(json) : console;
     switch (request.action) {
         case FlashdlRequest::Action::Help:
             std::fputs(UsageText().c_str(), stdout);

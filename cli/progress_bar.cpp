@@ -1,29 +1,40 @@
-// The text progress bar's arithmetic and look.
+// The text progress line's arithmetic and look.
 #include "progress_bar.h"
 
 #include <algorithm>
 #include <cstdio>
 
+#include "time_estimate.h"
+
 namespace {
 
 constexpr int kWidestBar = 50;
 constexpr int kNarrowestBar = 10;
-// "[", "] ", "100%" and one spare column, so the cursor never wraps onto a new line.
-constexpr int kDecorationColumns = 8;
+// "[", "] ", "100%" and the two blanks before the status.
+constexpr int kDecorationColumns = 9;
 
 }  // namespace
 
-int ProgressPercent(const ProgressState& state) {
-    const int span = state.upper - state.lower;
+int ProgressPercent(const ProgressFacts& progress) {
+    const int span = progress.upper - progress.lower;
     if (span <= 0) {
         return 0;
     }
-    const double percent = 100.0 * static_cast<double>(state.pos - state.lower) / span;
+    const double percent = 100.0 * static_cast<double>(progress.position - progress.lower) / span;
     return std::clamp(static_cast<int>(percent), 0, 100);
 }
 
-int BarWidthForColumns(int columns) {
-    return std::clamp(columns - kDecorationColumns, kNarrowestBar, kWidestBar);
+std::string ProgressStatus(const ProgressFacts& progress) {
+    std::string status =
+        std::to_string(progress.blocksSent) + "/" + std::to_string(progress.blocks) + " blocks";
+    if (progress.elapsedSeconds < 0) {
+        return status + "  waiting for the controller";
+    }
+    const double left =
+        EstimateSecondsLeft(ModelBytesDone(progress.position, progress.blocks),
+                            ModelBytesTotal(progress.blocks), progress.elapsedSeconds);
+    return status + "  " + FormatDuration(progress.elapsedSeconds) + " elapsed  " +
+           FormatDuration(left) + " left";
 }
 
 std::string FormatProgressBar(int percent, int width) {
@@ -34,4 +45,19 @@ std::string FormatProgressBar(int percent, int width) {
     char label[8];
     std::snprintf(label, sizeof label, "] %3d%%", percent);
     return bar + label;
+}
+
+std::string FormatProgressLine(const std::string& label, const ProgressFacts& progress,
+                               const std::string& status, int columns) {
+    const std::string prefix = label.empty() ? std::string() : label + "  ";
+    const int room =
+        columns - 1 - static_cast<int>(prefix.size() + status.size()) - kDecorationColumns;
+    std::string line =
+        prefix +
+        FormatProgressBar(ProgressPercent(progress), std::clamp(room, kNarrowestBar, kWidestBar)) +
+        "  " + status;
+    if (static_cast<int>(line.size()) >= columns) {
+        line.resize(static_cast<std::size_t>(std::max(0, columns - 1)));
+    }
+    return line;
 }

@@ -9,6 +9,7 @@
 #include "download_outcome.h"
 #include "firmware_image.h"
 #include "flash_commands.h"
+#include "flash_run.h"
 #include "link_protocol.h"
 #include "pty_boot_loader.h"
 
@@ -41,7 +42,7 @@ bool WriteDemoImage(QTemporaryFile& file, const std::vector<std::uint8_t>& bytes
 
 // Compares the flash from the first block's address with the image.
 int CheckFlash(const CPtyBootLoader& controller, const std::vector<std::uint8_t>& image,
-               CConsoleReporter& reporter) {
+               IFlashReport& reporter) {
     const std::vector<std::uint8_t> flash = controller.ReadFlash(kFlashBase, image.size());
     for (std::size_t i = 0; i < image.size(); ++i) {
         if (flash[i] != image[i]) {
@@ -50,18 +51,18 @@ int CheckFlash(const CPtyBootLoader& controller, const std::vector<std::uint8_t>
                           "the emulated flash differs from the image at byte %zu (address "
                           "%08X): 0x%02X instead of 0x%02X.",
                           i, static_cast<unsigned>(kFlashBase + i), flash[i], image[i]);
-            reporter.PrintError(detail);
+            reporter.Error(detail);
             return kExitDownloadFailed;
         }
     }
-    reporter.PrintLine("Emulated flash matches the image (" + std::to_string(image.size()) +
-                       " bytes).\n");
+    reporter.Notice("Emulated flash matches the image (" + std::to_string(image.size()) +
+                    " bytes).");
     return kExitSuccess;
 }
 
 }  // namespace
 
-int RunSimulateCommand(const FlashdlRequest& request, CConsoleReporter& reporter) {
+int RunSimulateCommand(const FlashdlRequest& request, IFlashReport& reporter) {
     QTemporaryFile demoFile(QDir::tempPath() + "/flashdl-demo-XXXXXX.bin");
     std::vector<std::uint8_t> image;
     std::string imagePath;
@@ -69,15 +70,14 @@ int RunSimulateCommand(const FlashdlRequest& request, CConsoleReporter& reporter
         imagePath = *request.imagePath;
         std::string reason;
         if (!ReadImage(imagePath, &image, &reason)) {
-            reporter.PrintError("cannot read the image file " + imagePath + ": " + reason + ".");
+            reporter.Error("cannot read the image file " + imagePath + ": " + reason + ".");
             return kExitCannotStart;
         }
     } else {
         image = MakeDemoImage(kDemoImageBytes);
         if (!WriteDemoImage(demoFile, image)) {
-            reporter.PrintError("cannot write the demo image to " +
-                                demoFile.fileName().toStdString() + ": " +
-                                demoFile.errorString().toStdString() + ".");
+            reporter.Error("cannot write the demo image to " + demoFile.fileName().toStdString() +
+                           ": " + demoFile.errorString().toStdString() + ".");
             return kExitCannotStart;
         }
         imagePath = demoFile.fileName().toStdString();
@@ -89,16 +89,19 @@ int RunSimulateCommand(const FlashdlRequest& request, CConsoleReporter& reporter
     CPtyBootLoader controller(options);
     std::string error;
     if (!controller.Start(&error)) {
-        reporter.PrintError("cannot start the emulated hand controller: " + error + ".");
+        reporter.Error("cannot start the emulated hand controller: " + error + ".");
         return kExitCannotStart;
     }
-    reporter.PrintLine("Emulated hand controller on " + controller.SlavePath() + "; image " +
-                       imagePath + " (" + std::to_string(image.size()) + " bytes).\n");
+    reporter.Notice("Emulated hand controller on " + controller.SlavePath() + "; image " +
+                    imagePath + " (" + std::to_string(image.size()) + " bytes).");
 
-    const DownloadEnd end =
-        RunDownload(controller.SlavePath(), imagePath, request.replyTimeoutMs, reporter);
-    if (end != DownloadEnd::Success) {
-        return ExitStatusFor(end);
+    FlashPlan plan;
+    plan.ports = {controller.SlavePath()};
+    plan.imagePath = imagePath;
+    plan.replyTimeoutMs = request.replyTimeoutMs;
+    const int status = RunFlashPlan(plan, reporter, nullptr);
+    if (status != kExitSuccess) {
+        return status;
     }
     return CheckFlash(controller, image, reporter);
 }

@@ -3,7 +3,7 @@
 # downloads through the real serial layer against the emulated controller, with every figure
 # printed beside the line's physical limit (or its target) and the ratio.
 #
-# Usage: scripts/bench.sh [--smoke] [--markdown] [--case paced,latency,unpaced,flashdl,gui,crc]
+# Usage: scripts/bench.sh [--smoke] [--markdown] [--case paced,latency,unpaced,flashdl,gui,parallel,crc]
 #   --smoke     small images, a few seconds in all: CI runs it to keep the benchmark working
 #   --markdown  the table as Markdown, as in docs/PERFORMANCE.md
 #   --case      only these cases

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "pty_boot_loader.h"
 
@@ -16,13 +18,27 @@ void OnSignal(int) {
     g_bStop = 1;
 }
 
+constexpr int kMostControllers = 64;
+
 int Usage(std::FILE* out, int status) {
     std::fprintf(out,
-                 "Usage: afd-emulator [--link PATH] [--fast]\n"
+                 "Usage: afd-emulator [--link PATH] [--fast] [--count N [--fail-at BLOCK]]\n"
                  "Runs an emulated hand controller on a pseudo-terminal and prints its port.\n"
-                 "  --link PATH  also make PATH a symbolic link to the port (e.g. /tmp/ttyEMU0)\n"
-                 "  --fast       answer at once instead of at the pace of a 115200-baud line\n");
+                 "  --link PATH      also make PATH a symbolic link to the port (e.g. "
+                 "/tmp/ttyEMU0)\n"
+                 "  --fast           answer at once instead of at the pace of a 115200-baud line\n"
+                 "  --count N        run N controllers, each on its own port with its own flash,\n"
+                 "                   and print their N ports\n"
+                 "  --fail-at BLOCK  the last controller refuses data block BLOCK (from 1) with\n"
+                 "                   \":RB_ERR#\", as if its checksum were wrong\n");
     return status;
+}
+
+// A whole number from 1 to `most`, or 0.
+int CountArgument(const char* text, int most) {
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && value >= 1 && value <= most ? static_cast<int>(value) : 0;
 }
 }  // namespace
 
@@ -30,50 +46,87 @@ int main(int argc, char** argv) {
     std::string link;
     EmulatorOptions options;
     options.paceLineRate = true;
+    int count = 1;
+    int failAt = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--link") == 0 && i + 1 < argc) {
             link = argv[++i];
         } else if (std::strcmp(argv[i], "--fast") == 0) {
             options.paceLineRate = false;
+        } else if (std::strcmp(argv[i], "--count") == 0 && i + 1 < argc) {
+            count = CountArgument(argv[++i], kMostControllers);
+            if (count == 0) {
+                std::fprintf(stderr, "afd-emulator: --count needs a number from 1 to %d.\n",
+                             kMostControllers);
+                return 2;
+            }
+        } else if (std::strcmp(argv[i], "--fail-at") == 0 && i + 1 < argc) {
+            failAt = CountArgument(argv[++i], 2080768);
+            if (failAt == 0) {
+                std::fprintf(stderr, "afd-emulator: --fail-at needs a block number from 1.\n");
+                return 2;
+            }
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             return Usage(stdout, 0);
         } else {
             return Usage(stderr, 2);
         }
     }
-    CPtyBootLoader loader(options);
-    std::string error;
-    if (!loader.Start(&error)) {
-        std::fprintf(stderr, "afd-emulator: cannot start the emulated controller: %s\n",
-                     error.c_str());
-        return 1;
+    if (count > 1 && !link.empty()) {
+        std::fprintf(stderr, "afd-emulator: --link names one port; it cannot go with --count.\n");
+        return 2;
     }
-    const std::string port = loader.SlavePath();
+    std::vector<std::unique_ptr<CPtyBootLoader>> loaders;
+    for (int n = 1; n <= count; ++n) {
+        EmulatorOptions own = options;
+        if (n == count && failAt > 0) {
+            own.fault = {FaultKind::ErrorReply, DataCommandIndexOfBlock(failAt), "", 0};
+        }
+        loaders.push_back(std::make_unique<CPtyBootLoader>(own));
+        std::string error;
+        if (!loaders.back()->Start(&error)) {
+            std::fprintf(stderr, "afd-emulator: cannot start the emulated controller: %s\n",
+                         error.c_str());
+            return 1;
+        }
+    }
     if (!link.empty()) {
         unlink(link.c_str());
-        if (symlink(port.c_str(), link.c_str()) != 0) {
+        if (symlink(loaders.front()->SlavePath().c_str(), link.c_str()) != 0) {
             std::fprintf(stderr, "afd-emulator: cannot link %s: %s\n", link.c_str(),
                          std::strerror(errno));
             return 1;
         }
     }
-    std::printf("Emulated hand controller listening on %s%s%s\n", port.c_str(),
-                link.empty() ? "" : " (also ", link.empty() ? "" : (link + ")").c_str());
-    std::printf("Choose that port, then Start Download; Ctrl+C ends the emulator.\n");
+    for (const auto& loader : loaders) {
+        const std::string port = loader->SlavePath();
+        std::printf("Emulated hand controller listening on %s%s%s%s\n", port.c_str(),
+                    link.empty() ? "" : " (also ", link.empty() ? "" : (link + ")").c_str(),
+                    failAt > 0 && loader == loaders.back()
+                        ? (" (refuses block " + std::to_string(failAt) + ")").c_str()
+                        : "");
+    }
+    std::printf(count == 1 ? "Choose that port, then Start Download; Ctrl+C ends the emulator.\n"
+                           : "Choose those ports; Ctrl+C ends the emulators.\n");
     std::fflush(stdout);
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
-    std::size_t reported = 0;
+    std::vector<std::size_t> reported(loaders.size(), 0);
     while (!g_bStop) {
         usleep(200 * 1000);
-        const std::vector<std::string> commands = loader.Commands();
-        if (commands.size() > reported && commands.back() == ":QUIT_COMM#") {
-            std::printf("A download reached its quit command (%zu blocks received so far).\n",
-                        loader.Blocks().size());
-            std::fflush(stdout);
+        for (std::size_t n = 0; n < loaders.size(); ++n) {
+            const std::vector<std::string> commands = loaders[n]->Commands();
+            if (commands.size() > reported[n] && commands.back() == ":QUIT_COMM#") {
+                std::printf(
+                    "%s%s download reached its quit command (%zu blocks received so "
+                    "far).\n",
+                    count == 1 ? "A" : loaders[n]->SlavePath().c_str(), count == 1 ? "" : ": a",
+                    loaders[n]->Blocks().size());
+                std::fflush(stdout);
+            }
+            reported[n] = commands.size();
         }
-        reported = commands.size();
     }
     if (!link.empty()) {
         unlink(link.c_str());

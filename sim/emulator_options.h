@@ -30,6 +30,12 @@ struct FaultPlan {
     int count = 3;
 };
 
+// The command index of the ":DOWN DATA#" that carries block n (from 1) of a download: after the
+// wake-up, the version request and the 68 sectors' erase and blank check, two per block.
+constexpr int DataCommandIndexOfBlock(int block) {
+    return 2 + 2 * 68 + 2 * (block - 1);
+}
+
 struct EmulatorOptions {
     int resetDelayMs = 0;  // wake-up bytes arriving before this (from Start()) are ignored
     bool paceLineRate =
