@@ -18,6 +18,7 @@
 #include "hover_gradient_button.h"
 #include "labelled_progress_ctrl.h"
 #include "offscreen_dc.h"
+#include "pixel_probe.h"
 
 // Readable colours in assertion messages.
 void PrintTo(const QColor& colour, std::ostream* os) {
@@ -25,27 +26,6 @@ void PrintTo(const QColor& colour, std::ostream* os) {
 }
 
 namespace {
-
-QImage GrabPixels(QWidget& widget) {
-    return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-QColor PixelAt(const QImage& image, int x, int y) {
-    return QColor(image.pixel(x, y));
-}
-
-// Bounding box of the pixels inside `area` for which `isInk` holds.
-QRect InkBox(const QImage& image, const QRect& area, const std::function<bool(QColor)>& isInk) {
-    QRect box;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            if (isInk(PixelAt(image, x, y))) {
-                box |= QRect(x, y, 1, 1);
-            }
-        }
-    }
-    return box;
-}
 
 TEST(OffscreenDC, AClipBoxAwayFromTheOriginChangesOnlyThatBoxOfTheTarget) {
     QImage target(80, 60, QImage::Format_RGB32);
