@@ -16,7 +16,7 @@ DialogBaseUnits DialogBaseUnitsOf(const QFont& font) {
     return {(width / 26 + 1) / 2, metrics.height()};
 }
 
-int MulDiv(int number, int numerator, int denominator) {
+int MulDivRounded(int number, int numerator, int denominator) {
     if (denominator == 0) {
         return 0;
     }
@@ -30,10 +30,13 @@ int MulDiv(int number, int numerator, int denominator) {
 }
 
 QRect MapDialogRect(const QRect& dialogUnits, DialogBaseUnits units) {
-    return {MulDiv(dialogUnits.x(), units.cx, 4), MulDiv(dialogUnits.y(), units.cy, 8),
-            MulDiv(dialogUnits.width(), units.cx, 4), MulDiv(dialogUnits.height(), units.cy, 8)};
+    return {MulDivRounded(dialogUnits.x(), units.cx, 4),
+            MulDivRounded(dialogUnits.y(), units.cy, 8),
+            MulDivRounded(dialogUnits.width(), units.cx, 4),
+            MulDivRounded(dialogUnits.height(), units.cy, 8)};
 }
 
 QSize MapDialogSize(const QSize& dialogUnits, DialogBaseUnits units) {
-    return {MulDiv(dialogUnits.width(), units.cx, 4), MulDiv(dialogUnits.height(), units.cy, 8)};
+    return {MulDivRounded(dialogUnits.width(), units.cx, 4),
+            MulDivRounded(dialogUnits.height(), units.cy, 8)};
 }

@@ -16,8 +16,9 @@ struct DialogBaseUnits {
 DialogBaseUnits DialogBaseUnitsOf(const QFont& font);
 
 // number * numerator / denominator, rounded to the nearest integer with halves away from zero,
-// as the platform's dialog manager rounds; 0 for a zero denominator.
-int MulDiv(int number, int numerator, int denominator);
+// as the platform's dialog manager rounds (Windows's MulDiv, whose name this must not take: both
+// meet in the window's source); 0 for a zero denominator.
+int MulDivRounded(int number, int numerator, int denominator);
 
 // x and width in quarters of cx, y and height in eighths of cy, each converted on its own.
 QRect MapDialogRect(const QRect& dialogUnits, DialogBaseUnits units);

@@ -1,19 +1,26 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages the build and the tests need, when any is missing.
-# Usage: install-deps.sh [--fuzz | --coverage]   (--fuzz adds clang and its fuzzer runtime,
-# --coverage the coverage report tool)
+# Usage: install-deps.sh [--fuzz] [--coverage] [--windows]
+#   --fuzz      adds clang and its fuzzer runtime
+#   --coverage  adds the coverage report tool
+#   --windows   adds the MinGW-w64 cross compiler, Wine and Xvfb for the Windows build and its tests
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev fonts-dejavu-core)
 # The Debian package: CPack's dependency computation and build flags, and the checkers of the
 # package, the desktop entry and the AppStream data.
 packages+=(dpkg-dev file lintian desktop-file-utils appstream)
-if [[ "${1:-}" == "--fuzz" ]]; then
-    packages+=(clang libclang-rt-14-dev)
-fi
-if [[ "${1:-}" == "--coverage" ]]; then
-    packages+=(gcovr)
-fi
+for option in "$@"; do
+    case "$option" in
+        --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+        --coverage) packages+=(gcovr) ;;
+        --windows)
+            packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix ninja-build
+                       qt6-base-dev-tools wine wine64 xvfb xauth x11-utils xdotool
+                       imagemagick zip unzip xz-utils) ;;
+        *) echo "usage: $0 [--fuzz] [--coverage] [--windows]" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
@@ -34,4 +41,4 @@ else
 fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${sudo[@]}" apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends "${missing[@]}"

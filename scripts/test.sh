@@ -26,6 +26,10 @@ if [[ -x "$root/scripts/fuzz-smoke.sh" ]]; then
     echo "== Fuzz smoke =="
     "$root/scripts/fuzz-smoke.sh" 30
 fi
+if [[ -x "$root/scripts/windows/test.sh" ]]; then
+    echo "== Windows release under Wine =="
+    "$root/scripts/windows/test.sh" --ci
+fi
 if [[ -x "$root/scripts/bench.sh" ]]; then
     echo "== Benchmark smoke =="
     "$root/scripts/bench.sh" --smoke

@@ -6,16 +6,58 @@
 
 #if defined(_WIN32)
 
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <atomic>
+
+#include <windows.h>
+
 struct CInterruptWatcher::Saved {};
+
+namespace {
+
+// Windows has no such signals; a console's Ctrl+C and Ctrl+Break arrive as control events, on a
+// thread of their own, so the handler only queues the call onto the event loop's thread.
+std::atomic<bool> g_bArmed{false};
+std::function<void(int)>* g_pOnSignal = nullptr;
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+        return FALSE;
+    }
+    // Only the first press is taken; the next ends the program the default way.
+    if (!g_bArmed.exchange(false) || QCoreApplication::instance() == nullptr) {
+        return FALSE;
+    }
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [] {
+            if (g_pOnSignal != nullptr && *g_pOnSignal) {
+                (*g_pOnSignal)(SIGINT);
+            }
+        },
+        Qt::QueuedConnection);
+    return TRUE;
+}
+
+}  // namespace
 
 std::vector<int> EndingSignals() {
     return {SIGINT, SIGTERM};
 }
 
 CInterruptWatcher::CInterruptWatcher(const std::vector<int>&, std::function<void(int)> onSignal)
-    : m_onSignal(std::move(onSignal)) {}
+    : m_onSignal(std::move(onSignal)) {
+    g_pOnSignal = &m_onSignal;
+    g_bArmed = true;
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
 
-CInterruptWatcher::~CInterruptWatcher() = default;
+CInterruptWatcher::~CInterruptWatcher() {
+    SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    g_bArmed = false;
+    g_pOnSignal = nullptr;
+}
 
 void CInterruptWatcher::OnSignalPipe() {}
 

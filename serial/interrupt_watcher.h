@@ -20,7 +20,8 @@ public:
     // at once. SIGHUP and SIGPIPE stay caught: a write to a closed output raises SIGPIPE each
     // time, and a hang-up must not cut the clean-up short. The handling before the watcher comes
     // back when it goes.
-    // Does nothing where the system has no such signals to catch (Windows).
+    // On Windows, where these signals cannot be caught, a console's Ctrl+C and Ctrl+Break count
+    // as SIGINT.
     CInterruptWatcher(const std::vector<int>& signalNumbers, std::function<void(int)> onSignal);
     ~CInterruptWatcher();
     CInterruptWatcher(const CInterruptWatcher&) = delete;

@@ -13,6 +13,12 @@ std::string PortLabel(const std::string& userName, const std::string& devicePath
     if (devicePath.empty() || devicePath == userName) {
         return userName;
     }
+#if defined(_WIN32)
+    // Windows users know their ports by name only, never by the device namespace form.
+    if (devicePath.rfind("\\\\.\\", 0) == 0) {
+        return userName;
+    }
+#endif
     return userName + " (" + devicePath + ")";
 }
 
@@ -67,7 +73,13 @@ std::string PortOpenErrorText(const std::string& userName, const std::string& de
         "Cannot open the serial port " + PortLabel(userName, devicePath) + ": ";
     switch (failure) {
         case PortOpenFailure::NotFound:
+#if defined(_WIN32)
+            return head +
+                   "no such port; check the port name under Ports (COM & LPT) in Device Manager "
+                   "and that the adapter is plugged in.";
+#else
             return head + "no such port; check the port name and that the adapter is plugged in.";
+#endif
         case PortOpenFailure::PermissionDenied:
             return head + "permission denied" + PermissionAdvice(owner) + ".";
         case PortOpenFailure::OwnTerminal:

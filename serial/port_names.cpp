@@ -41,6 +41,12 @@ std::string ResolvePortName(const std::string& name) {
     if (const auto number = ComPortNumber(name)) {
         return "/dev/ttyS" + std::to_string(*number - 1);
     }
+#elif defined(_WIN32)
+    // Only COM1 to COM9 are also plain DOS device names; the device namespace form opens every
+    // numbered port, and QSerialPort adds it only to names spelt "COM" in capitals.
+    if (const auto number = ComPortNumber(name)) {
+        return "\\\\.\\COM" + std::to_string(*number);
+    }
 #endif
     return name;
 }

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-// "COMn" (any case, n from 1) is a numbered port: on Linux it is /dev/ttyS(n-1); on Windows the
-// name is the system's own; macOS has no numbered ports, so the name is kept and opening it
-// fails with a message that names it. Any other name or device path is used as given.
+// "COMn" (any case, n from 1 to 256) is a numbered port: on Linux it is /dev/ttyS(n-1); on
+// Windows the device "\\.\COMn"; macOS has no numbered ports, so the name is kept and opening
+// it fails with a message that names it. Any other name or device path is used as given.
 std::string ResolvePortName(const std::string& name);
 
 // n of a numbered port "COMn" (any case, n from 1 to 256); nullopt for any other name.

@@ -1,10 +1,14 @@
 // afd-emulator: an emulated hand controller on a pseudo-terminal, for trying the desktop program
 // (or flashdl) without a controller. It prints the port to choose and runs until interrupted.
 #include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +17,10 @@
 
 namespace {
 volatile std::sig_atomic_t g_bStop = 0;
+
+// Where the first block of a download is copied to flash.
+constexpr std::uint32_t kFlashBase = 0x81000000;
+constexpr std::size_t kBlockBytes = 1024;
 
 void OnSignal(int) {
     g_bStop = 1;
@@ -23,6 +31,7 @@ constexpr int kMostControllers = 64;
 int Usage(std::FILE* out, int status) {
     std::fprintf(out,
                  "Usage: afd-emulator [--link PATH] [--fast] [--count N [--fail-at BLOCK]]\n"
+                 "                    [--flash-out FILE]\n"
                  "Runs an emulated hand controller on a pseudo-terminal and prints its port.\n"
                  "  --link PATH      also make PATH a symbolic link to the port (e.g. "
                  "/tmp/ttyEMU0)\n"
@@ -30,8 +39,19 @@ int Usage(std::FILE* out, int status) {
                  "  --count N        run N controllers, each on its own port with its own flash,\n"
                  "                   and print their N ports\n"
                  "  --fail-at BLOCK  the last controller refuses data block BLOCK (from 1) with\n"
-                 "                   \":RB_ERR#\", as if its checksum were wrong\n");
+                 "                   \":RB_ERR#\", as if its checksum were wrong\n"
+                 "  --flash-out FILE after each download, write the first controller's flashed\n"
+                 "                   blocks (from 0x81000000, whole 1024-byte blocks) to FILE\n");
     return status;
+}
+
+bool WriteFlash(const CPtyBootLoader& loader, const std::string& path) {
+    const std::vector<std::uint8_t> flash =
+        loader.ReadFlash(kFlashBase, loader.Blocks().size() * kBlockBytes);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(flash.data()),
+              static_cast<std::streamsize>(flash.size()));
+    return static_cast<bool>(out.flush());
 }
 
 // A whole number from 1 to `most`, or 0.
@@ -44,6 +64,7 @@ int CountArgument(const char* text, int most) {
 
 int main(int argc, char** argv) {
     std::string link;
+    std::string flashOut;
     EmulatorOptions options;
     options.paceLineRate = true;
     int count = 1;
@@ -51,6 +72,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--link") == 0 && i + 1 < argc) {
             link = argv[++i];
+        } else if (std::strcmp(argv[i], "--flash-out") == 0 && i + 1 < argc) {
+            flashOut = argv[++i];
         } else if (std::strcmp(argv[i], "--fast") == 0) {
             options.paceLineRate = false;
         } else if (std::strcmp(argv[i], "--count") == 0 && i + 1 < argc) {
@@ -118,6 +141,11 @@ int main(int argc, char** argv) {
         for (std::size_t n = 0; n < loaders.size(); ++n) {
             const std::vector<std::string> commands = loaders[n]->Commands();
             if (commands.size() > reported[n] && commands.back() == ":QUIT_COMM#") {
+                // The file is complete before the line that announces the end is printed.
+                if (n == 0 && !flashOut.empty() && !WriteFlash(*loaders[n], flashOut)) {
+                    std::fprintf(stderr, "afd-emulator: cannot write %s: %s\n", flashOut.c_str(),
+                                 std::strerror(errno));
+                }
                 std::printf(
                     "%s%s download reached its quit command (%zu blocks received so "
                     "far).\n",

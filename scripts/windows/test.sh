@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# Builds the Windows release (scripts/windows/build.sh) and tests it under Wine, headless:
+#   1. the engine's unit and in-memory tests and the Windows-only tests, built for Windows;
+#   2. flashdl.exe from the unzipped release against the emulated controller on a Linux
+#      pseudo-terminal that the Wine prefix sees as COM5, and again as COM12 (above 9, the
+#      device namespace form); the emulator's flash must equal the image; a missing port fails;
+#   3. the window under Xvfb with its system menu open, saved as docs/windows-main-window.png.
+#
+# Usage: scripts/windows/test.sh [--no-screenshot] [--ci]
+#   --ci  as scripts/test.sh runs it: no screenshot, and when Qt for Windows is neither in its
+#         cache nor unpackable from the project's archive, one line says so and the stage passes
+# Build folders: build-windows (or $AFD_WINDOWS_BUILD_DIR) and, for the Linux emulator, build
+# (or $AFD_BUILD_DIR). The Wine prefix is <windows build>/wineprefix, made on the first run.
+set -euo pipefail
+script_dir=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=scripts/windows/qt-location.sh
+source "$script_dir/qt-location.sh"
+root=$AFD_REPO_ROOT
+build=${AFD_WINDOWS_BUILD_DIR:-$root/build-windows}
+linux_build=${AFD_BUILD_DIR:-$root/build}
+screenshot=1
+ci=0
+for option in "$@"; do
+    case "$option" in
+        --no-screenshot) screenshot=0 ;;
+        --ci) ci=1 screenshot=0 ;;
+        *) echo "usage: $0 [--no-screenshot] [--ci]" >&2; exit 2 ;;
+    esac
+done
+started=$SECONDS
+if [[ $ci -eq 1 ]] && ! afd_windows_qt_ready && [[ ! -f "$(afd_third_party_dir)/$AFD_QT_ARCHIVE" ]]; then
+    echo "== Windows stage skipped: no Qt for Windows in $(afd_windows_qt_dir) and no" \
+        "$(afd_third_party_dir)/$AFD_QT_ARCHIVE to unpack (see scripts/windows/build-qt.sh)."
+    exit 0
+fi
+
+"$script_dir/build.sh" "$build" >/dev/null
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+zip=$root/dist/AltrevoFlashDownloader-$version-win64.zip
+# The emulated controller runs on Linux.
+cmake -S "$root" -B "$linux_build" >/dev/null
+nice -n 10 cmake --build "$linux_build" --target afd-emulator -j"$(nproc)" >/dev/null
+
+work=$(mktemp -d)
+emulator_pid=
+cleanup() {
+    [[ -n "$emulator_pid" ]] && kill "$emulator_pid" 2>/dev/null
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
+# Started here, the wineserver (it goes into the background by itself) outlives each program and
+# keeps its chatter out of the way; one started by a test would hold ctest's output pipe open.
+wineserver -p 60 >"$work/wineserver.log" 2>&1 </dev/null
+if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+    echo "== Making the Wine prefix (once)"
+fi
+# Wine's own services start with the first program and stay; started here, they don't hold a
+# test's output open either.
+wineboot >/dev/null 2>&1
+failures=0
+fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
+
+echo "== Tests built for Windows, under Wine"
+qt=$(afd_windows_qt_dir)
+mingw_gcc=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+export WINEPATH="Z:$qt/bin;Z:$mingw_gcc;Z:/usr/x86_64-w64-mingw32/lib"
+ctest --test-dir "$build" -E system_menu --output-on-failure || fail "tests under Wine"
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "$build" -R system_menu \
+    --output-on-failure || fail "system menu test under Wine and Xvfb"
+unset WINEPATH  # from here on the unzipped release must bring all it needs
+
+unzip -q "$zip" -d "$work"
+release=$work/AltrevoFlashDownloader-$version-win64
+flashdl() { wine "$release/flashdl.exe" "$@"; }
+
+# Starts the emulator (extra options as given) and links COM<n> in the prefix to its port.
+start_emulator() {
+    local com=$1
+    shift
+    rm -f "$work/flash.bin"
+    "$linux_build/sim/afd-emulator" --flash-out "$work/flash.bin" "$@" >"$work/emulator.log" 2>&1 &
+    emulator_pid=$!
+    for _ in $(seq 50); do
+        grep -q 'listening on' "$work/emulator.log" && break
+        sleep 0.1
+    done
+    local pts
+    pts=$(sed -n 's|.*listening on \(/dev/pts/[0-9]*\).*|\1|p' "$work/emulator.log")
+    ln -sfn "$pts" "$WINEPREFIX/dosdevices/com$com"
+    echo "COM$com -> $pts"
+}
+stop_emulator() {
+    kill "$emulator_pid" 2>/dev/null
+    wait "$emulator_pid" 2>/dev/null || true
+    emulator_pid=
+}
+
+# flash_through COM-number image-bytes [emulator options]
+flash_through() {
+    local com=$1 size=$2
+    shift 2
+    echo "== flashdl.exe --port COM$com, a $size-byte image"
+    head -c "$size" /dev/urandom >"$work/image.bin"
+    start_emulator "$com" "$@"
+    local status=0
+    flashdl --port "COM$com" "$(winepath -w "$work/image.bin")" >"$work/flashdl.log" 2>&1 ||
+        status=$?
+    for _ in $(seq 30); do  # the emulator writes its flash on noticing the quit command
+        grep -q 'reached its quit command' "$work/emulator.log" && break
+        sleep 0.1
+    done
+    stop_emulator
+    cat "$work/flashdl.log"
+    if [[ $status -ne 0 ]] || ! grep -q 'Flash download successfully finished!' "$work/flashdl.log"; then
+        fail "flashdl.exe on COM$com ended with $status"
+    elif ! cmp -n "$size" "$work/image.bin" "$work/flash.bin"; then
+        fail "the emulated flash differs from the image after COM$com"
+    else
+        echo "Emulated flash equals the image."
+    fi
+    rm -f "$WINEPREFIX/dosdevices/com$com"
+}
+flash_through 5 20000              # at the pace of the 115200-baud line
+flash_through 12 70000 --fast
+
+echo "== flashdl.exe --port COM77 (no such port)"
+status=0
+flashdl --port COM77 "$(winepath -w "$work/image.bin")" >"$work/missing.log" 2>&1 || status=$?
+cat "$work/missing.log"
+grep -q 'Cannot open the serial port COM77: no such port' "$work/missing.log" && [[ $status -eq 2 ]] ||
+    fail "a missing port was not reported (exit $status)"
+
+if [[ $screenshot -eq 1 ]]; then
+    echo "== The window under Xvfb, its system menu open"
+    # A Wine desktop of the window's size frames the window the way Windows does.
+    xvfb-run -a -s "-screen 0 800x480x24" bash -c '
+        wine explorer /desktop=afd,760x420 "$1/altrevo-flash-downloader.exe" >/dev/null 2>&1 &
+        for _ in $(seq 100); do
+            xdotool search --name "Wine desktop" >/dev/null 2>&1 && break
+            sleep 0.2
+        done
+        sleep 4
+        xdotool key alt+space
+        sleep 1.5
+        import -window root -crop 760x420+0+0 +repage "$2"
+        xdotool key Escape
+        wine taskkill /IM altrevo-flash-downloader.exe /F >/dev/null 2>&1 || true
+    ' _ "$release" "$root/docs/windows-main-window.png" || fail "the window under Xvfb"
+    echo "Wrote docs/windows-main-window.png"
+fi
+
+echo "== Windows stage: $((SECONDS - started)) s"
+if [[ $failures -ne 0 ]]; then
+    echo "$failures Windows check(s) failed." >&2
+    exit 1
+fi
+echo "All Windows checks passed."
