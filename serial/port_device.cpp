@@ -16,7 +16,7 @@
 
 namespace {
 
-bool StartsWith(const std::string& text, const char* prefix) {
+[[maybe_unused]] bool StartsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
 }
 
