@@ -75,7 +75,8 @@ unset WINEPATH  # from here on the unzipped release must bring all it needs
 
 unzip -q "$zip" -d "$work"
 release=$work/AltrevoFlashDownloader-$version-win64
-flashdl() { wine "$release/flashdl.exe" "$@"; }
+# Bounded, so that a download that never ends fails the check instead of hanging it.
+flashdl() { timeout 120 wine "$release/flashdl.exe" "$@"; }
 
 # Starts the emulator (extra options as given) and links COM<n> in the prefix to its port.
 start_emulator() {
