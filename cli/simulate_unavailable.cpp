@@ -2,8 +2,8 @@
 #include "download_outcome.h"
 #include "flash_commands.h"
 
-int RunSimulateCommand(const FlashdlRequest& /*request*/, CConsoleReporter& reporter) {
-    reporter.PrintError(
+int RunSimulateCommand(const FlashdlRequest& /*request*/, IFlashReport& report) {
+    report.Error(
         "--simulate is not available on Windows: the emulated hand controller runs on a Linux "
         "pseudo-terminal.");
     return kExitCannotStart;
