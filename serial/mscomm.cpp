@@ -223,6 +223,12 @@ bool CMSComm::OpenPort() {
         m_port.close();
         return RefuseOpen(PortOpenErrorText(m_strPortName, device, PortOpenFailure::Other, reason));
     }
+#if defined(_WIN32)
+    // On Windows, setting the buffer size on an open port starts QSerialPort's first read;
+    // without that kick no reply reached the program under Wine (the 0xAA wake-up went out,
+    // ":OK#" came back and was never read).
+    m_port.setReadBufferSize(kInBufferSize);
+#endif
     m_bLowLatencySet = RequestLowLatency(m_port);
     // Bytes that waited before the port was opened (a boot loader's earlier answers, line noise
     // from plugging in) would be taken for the reply to the first command.
