@@ -31,10 +31,10 @@ if [[ -x "$root/scripts/windows/test.sh" ]]; then
         echo "== Windows release under Wine =="
         "$root/scripts/windows/test.sh" --ci
     else
-        # Held back while flashdl.exe under Wine gets no replies from the emulated controller
-        # (the serial layer's receive path changed); AFD_WINDOWS_STAGE=1 runs it.
-        echo "== Windows stage skipped: flashdl.exe under Wine currently receives no replies" \
-            "from the emulated controller; AFD_WINDOWS_STAGE=1 runs it (scripts/windows/test.sh)."
+        # Held back while its system-menu test is not yet reliable under Wine, and because its
+        # packages and cross-build add minutes to a run that must stay short.
+        echo "== Windows stage skipped: not yet run by default (the system-menu test under Wine" \
+            "is not reliable yet); AFD_WINDOWS_STAGE=1 runs it (scripts/windows/test.sh)."
     fi
 fi
 if [[ -x "$root/scripts/bench.sh" ]]; then
