@@ -19,10 +19,13 @@ shift || true
 "$script_dir/build-qt.sh" >/dev/null
 qt=$(afd_windows_qt_dir)
 
-# Wine runs the cross-built tests for ctest.
+# Wine runs the cross-built tests for ctest. Qt's offscreen platform finds fonts only in
+# QT_QPA_FONTDIR, Wine's own Fonts folder is empty, and Wine hands a program the QT_* variables
+# only as WINEQT_*: the tests get the Linux side's fonts that way.
 "$qt/bin/qt-cmake" -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DCMAKE_CROSSCOMPILING_EMULATOR=wine "$@" >/dev/null
+    "-DCMAKE_CROSSCOMPILING_EMULATOR=env;WINEQT_QPA_FONTDIR=Z:/usr/share/fonts/truetype/dejavu;wine" \
+    "$@" >/dev/null
 nice -n 10 cmake --build "$build" -j"$(nproc)"
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
