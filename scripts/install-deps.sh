@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages the build and the tests need, when any is missing.
-# Usage: install-deps.sh [--fuzz] [--coverage] [--windows]
-#   --fuzz      adds clang and its fuzzer runtime
-#   --coverage  adds the coverage report tool
-#   --windows   adds the MinGW-w64 cross compiler, Wine and Xvfb for the Windows build and its tests
+# Usage: install-deps.sh [--fuzz] [--coverage] [--windows] [--screenshot]
+#   --fuzz        adds clang and its fuzzer runtime
+#   --coverage    adds the coverage report tool
+#   --windows     adds the MinGW-w64 cross compiler, Wine and Xvfb for the Windows build and its tests
+#   --screenshot  adds the tools that drive and photograph the window under Xvfb
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev fonts-dejavu-core)
@@ -16,9 +17,9 @@ for option in "$@"; do
         --coverage) packages+=(gcovr) ;;
         --windows)
             packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix ninja-build
-                       qt6-base-dev-tools wine wine64 xvfb xauth x11-utils xdotool
-                       imagemagick zip unzip xz-utils) ;;
-        *) echo "usage: $0 [--fuzz] [--coverage] [--windows]" >&2; exit 2 ;;
+                       qt6-base-dev-tools wine wine64 xvfb zip unzip xz-utils) ;;
+        --screenshot) packages+=(xvfb xdotool imagemagick) ;;
+        *) echo "usage: $0 [--fuzz] [--coverage] [--windows] [--screenshot]" >&2; exit 2 ;;
     esac
 done
 

@@ -37,7 +37,7 @@ stage() {  # ends the running stage and, given a name, starts the next
 # The Windows stage runs when Qt for Windows is in its cache or its archive can be unpacked.
 windows_skipped=
 if [[ "${AFD_WINDOWS_STAGE:-1}" == 0 ]]; then
-    windows_skipped="AFD_WINDOWS_STAGE=0"
+    windows_skipped="AFD_WINDOWS_STAGE=0 leaves it out"
 elif ! afd_windows_qt_ready && [[ ! -f "$(afd_third_party_dir)/$AFD_QT_ARCHIVE" ]]; then
     windows_skipped="no Qt for Windows in $(afd_windows_qt_dir) nor $AFD_QT_ARCHIVE in"
     windows_skipped+=" $(afd_third_party_dir); scripts/windows/build-qt.sh makes it"

@@ -25,6 +25,7 @@ for option in "$@"; do
     esac
 done
 started=$SECONDS
+[[ $screenshot -eq 0 ]] || "$root/scripts/install-deps.sh" --screenshot
 
 "$script_dir/build.sh" "$build" >/dev/null
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
