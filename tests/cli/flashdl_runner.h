@@ -11,10 +11,10 @@ struct FlashdlResult {
 };
 
 // Off a terminal: stdout and stderr are pipes, so flashdl draws no progress bar.
-inline FlashdlResult RunFlashdl(const QStringList& arguments) {
+inline FlashdlResult RunProgram(const QString& program, const QStringList& arguments) {
     FlashdlResult result;
     QProcess process;
-    process.start(QStringLiteral(FLASHDL_PATH), arguments);
+    process.start(program, arguments);
     if (!process.waitForFinished(120000)) {
         process.kill();
         process.waitForFinished();
@@ -26,4 +26,8 @@ inline FlashdlResult RunFlashdl(const QStringList& arguments) {
     result.out = process.readAllStandardOutput().toStdString();
     result.err = process.readAllStandardError().toStdString();
     return result;
+}
+
+inline FlashdlResult RunFlashdl(const QStringList& arguments) {
+    return RunProgram(QStringLiteral(FLASHDL_PATH), arguments);
 }

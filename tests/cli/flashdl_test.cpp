@@ -1,5 +1,5 @@
-// flashdl run as a process: its exit statuses and messages, and what the emulated flash holds
-// afterwards.
+// flashdl and afd-emulator run as processes: their exit statuses and messages, and what the
+// emulated flash holds afterwards.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <filesystem>
@@ -44,6 +45,7 @@ struct RunCase {
     int exitCode;
     std::string inStdout;
     std::string inStderr;
+    bool imageFlashed = false;  // the controller on PORT holds the image whatever the status
 };
 void PrintTo(const RunCase& c, std::ostream* os) {
     *os << c.name;
@@ -75,7 +77,7 @@ TEST_P(Flashdl, ExitStatusMessagesAndFlash) {
     }
     if (c.arguments.contains("PORT")) {
         std::vector<std::uint8_t> flash = image.Flashed();
-        if (c.exitCode != 0) {
+        if (c.exitCode != 0 && !c.imageFlashed) {
             flash.assign(flash.size(), 0xFF);  // an error in the first erase leaves it blank
         }
         EXPECT_EQ(controller.ReadFlash(0x81000000, flash.size()), flash);
@@ -172,6 +174,50 @@ INSTANTIATE_TEST_SUITE_P(
                 2,
                 "",
                 "--count needs a whole number of controllers from 1 to 64, not \"0\"."},
+        RunCase{"ListPorts",
+                {"--list-ports"},
+                {},
+                0,
+                "COM1 ... COM9 are accepted too; COMn is /dev/ttyS(n-1).\n",
+                ""},
+        RunCase{"ListPortsWithImage", {"--list-ports", "IMAGE"}, {}, 2, "", "takes no image."},
+        RunCase{"TwoImages", {"--simulate", "IMAGE", "IMAGE"}, {}, 2, "", "one image"},
+        RunCase{"NoImage", {"--port", "COM1"}, {}, 2, "", "name the image file to flash."},
+        RunCase{"EmptyImageName", {"--port", "COM1", ""}, {}, 2, "", "image file name is empty."},
+        RunCase{"EmptyPortName", {"--port", "", "IMAGE"}, {}, 2, "", "the port name is empty."},
+        RunCase{"OnePortTwoNames",
+                {"--port", "COM1", "--port", "/dev/ttyS0", "IMAGE"},
+                {},
+                2,
+                "",
+                "COM1 and /dev/ttyS0 are the same port."},
+        RunCase{
+            "CountWithSimulate", {"--simulate", "--count", "2"}, {}, 2, "", "needs --port auto"},
+        RunCase{"CountTwice",
+                {"--port", "auto", "--count", "1", "--count", "2", "IMAGE"},
+                {},
+                2,
+                "",
+                "--count can be given only once."},
+        RunCase{"CountAboveTheMost",
+                {"--port", "auto", "--count", "65", "IMAGE"},
+                {},
+                2,
+                "",
+                "from 1 to 64, not \"65\"."},
+        RunCase{"TimeoutAboveAnHour",
+                {"--simulate", "--timeout", "3601"},
+                {},
+                2,
+                "",
+                "--timeout needs a whole number of seconds from 1 to 3600, not \"3601\"."},
+        RunCase{"OneOfTwoPortsMissing",
+                {"--port", "PORT", "--port", QString::fromStdString(kNoPort), "IMAGE"},
+                {},
+                1,
+                "1 of 2 controllers flashed; exit status 1.\n",
+                "Cannot open the serial port " + kNoPort + ": no such port;",
+                true},
         RunCase{"JsonWithListPorts", {"--json", "--list-ports"}, {}, 2, "", "--json goes only"},
         RunCase{"Json",
                 {"--json", "--port", "PORT", "IMAGE"},
@@ -264,6 +310,137 @@ INSTANTIATE_TEST_SUITE_P(Ends, FlashdlEnded,
                                            SignalCase{"Terminate", SIGTERM, true, "(SIGTERM)"},
                                            SignalCase{"ClosedOutput", 0, false,
                                                       "the standard output was closed"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// afd-emulator as a user runs it: the options it refuses, and the ports it prints taking a
+// download from flashdl, with each download's end announced and --flash-out holding the flash.
+struct EmulatorUsageCase {
+    const char* name;
+    QStringList arguments;
+    int exitCode;
+    std::string inStdout;
+    std::string inStderr;
+};
+void PrintTo(const EmulatorUsageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class EmulatorUsage : public ::testing::TestWithParam<EmulatorUsageCase> {};
+
+TEST_P(EmulatorUsage, RefusesWhatCannotWork) {
+    const EmulatorUsageCase& c = GetParam();
+    const FlashdlResult result = RunProgram(QStringLiteral(AFD_EMULATOR_PATH), c.arguments);
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.out << result.err;
+    EXPECT_NE(result.out.find(c.inStdout), std::string::npos) << result.out;
+    EXPECT_NE(result.err.find(c.inStderr), std::string::npos) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EmulatorUsage,
+    ::testing::Values(
+        EmulatorUsageCase{"Help", {"--help"}, 0, "Usage: afd-emulator", ""},
+        EmulatorUsageCase{"UnknownOption", {"--speed"}, 2, "", "Usage: afd-emulator"},
+        EmulatorUsageCase{
+            "CountZero", {"--count", "0"}, 2, "", "--count needs a number from 1 to 64.\n"},
+        EmulatorUsageCase{
+            "CountTooHigh", {"--count", "65"}, 2, "", "--count needs a number from 1 to 64.\n"},
+        EmulatorUsageCase{
+            "FailAtWord", {"--fail-at", "two"}, 2, "", "--fail-at needs a block number from 1.\n"},
+        EmulatorUsageCase{"LinkWithCount",
+                          {"--count", "2", "--link", "/tmp/afd-no-link"},
+                          2,
+                          "",
+                          "--link names one port; it cannot go with --count.\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Reads the emulator's standard output until `text` shows (or ten seconds pass).
+std::string ReadUntil(QProcess& process, std::string* out, const std::string& text) {
+    for (int i = 0; i < 100 && out->find(text) == std::string::npos; ++i) {
+        process.waitForReadyRead(100);
+        *out += process.readAllStandardOutput().toStdString();
+    }
+    return *out;
+}
+
+struct EmulatorRunCase {
+    const char* name;
+    bool link;  // one controller, reached through --link; else two, the second refusing block 2
+};
+void PrintTo(const EmulatorRunCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class EmulatorRun : public ::testing::TestWithParam<EmulatorRunCase> {};
+
+TEST_P(EmulatorRun, ItsPortsTakeADownloadAndItAnnouncesEachEnd) {
+    const EmulatorRunCase& c = GetParam();
+    const QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString link = dir.filePath("ttyEMU0");
+    const QString flashOut = dir.filePath("flash.bin");
+    QProcess emulator;
+    emulator.start(
+        QStringLiteral(AFD_EMULATOR_PATH),
+        c.link ? QStringList{"--fast", "--link", link, "--flash-out", flashOut}
+               : QStringList{"--fast", "--count", "2", "--fail-at", "2", "--flash-out", flashOut});
+    ASSERT_TRUE(emulator.waitForStarted());
+    std::string out;
+    ReadUntil(emulator, &out, "Ctrl+C ends the emulator");
+    std::vector<std::string> ports;
+    const std::string kListening = "Emulated hand controller listening on ";
+    for (std::size_t at = out.find(kListening); at != std::string::npos;
+         at = out.find(kListening, at + 1)) {
+        const std::size_t begin = at + kListening.size();
+        ports.push_back(out.substr(begin, out.find_first_of(" \n", begin) - begin));
+    }
+    ASSERT_EQ(ports.size(), c.link ? 1u : 2u) << out;
+    const CTempImage image(3000);
+    if (c.link) {
+        EXPECT_NE(out.find(ports[0] + " (also " + link.toStdString() +
+                           ")\nChoose that port, "
+                           "then Start Download; Ctrl+C ends the emulator.\n"),
+                  std::string::npos)
+            << out;
+        const FlashdlResult result =
+            RunFlashdl({"--port", link, QString::fromStdString(image.path)});
+        EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+        ReadUntil(emulator, &out, "far).");
+        EXPECT_NE(out.find("\nA download reached its quit command (3 blocks received so far).\n"),
+                  std::string::npos)
+            << out;
+    } else {
+        EXPECT_NE(out.find(ports[1] + " (refuses block 2)\nChoose those ports; Ctrl+C ends the "
+                                      "emulators.\n"),
+                  std::string::npos)
+            << out;
+        const FlashdlResult result =
+            RunFlashdl({"--port", QString::fromStdString(ports[0]), "--port",
+                        QString::fromStdString(ports[1]), QString::fromStdString(image.path)});
+        EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+        EXPECT_NE(result.out.find("1 of 2 controllers flashed; exit status 1.\n"),
+                  std::string::npos)
+            << result.out;
+        ReadUntil(emulator, &out, "far).");
+        EXPECT_NE(out.find("\n" + ports[0] +
+                           ": a download reached its quit command (3 blocks received so far).\n"),
+                  std::string::npos)
+            << out;
+        EXPECT_EQ(out.find(ports[1] + ": a download"), std::string::npos) << out;
+    }
+    QFile flash(flashOut);
+    ASSERT_TRUE(flash.open(QIODevice::ReadOnly));
+    const QByteArray held = flash.readAll();
+    EXPECT_EQ(std::vector<std::uint8_t>(held.begin(), held.end()), image.Flashed());
+    emulator.terminate();
+    ASSERT_TRUE(emulator.waitForFinished(10000));
+    EXPECT_EQ(emulator.exitCode(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link.toStdString())))
+        << "the link goes with the emulator";
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, EmulatorRun,
+                         ::testing::Values(EmulatorRunCase{"Linked", true},
+                                           EmulatorRunCase{"TwoOneRefusingABlock", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
