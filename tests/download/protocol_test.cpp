@@ -1,4 +1,4 @@
-// CRC-8 vectors and the block address texts of the link protocol, up to the top of the flash.
+// CRC-8 vectors and the address commands of the link protocol, up to the top of the flash.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -43,15 +43,30 @@ TEST(Crc8, Vectors) {
     EXPECT_EQ(Crc8Update(CrcOf(text("ab")), 'c'), 0x5F);
 }
 
-TEST(LinkProtocol, BlockAddresses) {
+// The address commands as they go on the wire: erase steps 1 to 4 and 17 to 80 reach sectors
+// 81000 to 81003 and 81010 to 8104F; block n lies 0x400 bytes after block n - 1.
+TEST(LinkProtocol, AddressCommands) {
     struct Case {
+        int step;
+        const char* erase;
+        const char* blankCheck;
+    };
+    for (const Case& c : {Case{1, ":ERASE_EXT 81000000#", ":CHKBL_EXT 81000000#"},
+                          Case{4, ":ERASE_EXT 81003000#", ":CHKBL_EXT 81003000#"},
+                          Case{17, ":ERASE_EXT 81010000#", ":CHKBL_EXT 81010000#"},
+                          Case{80, ":ERASE_EXT 8104F000#", ":CHKBL_EXT 8104F000#"}}) {
+        EXPECT_EQ(EraseCommand(SectorOfStep(c.step)), c.erase) << "step " << c.step;
+        EXPECT_EQ(CheckBlankCommand(SectorOfStep(c.step)), c.blankCheck) << "step " << c.step;
+    }
+    struct BlockCase {
         int block;
         const char* command;
     };
-    for (const Case& c : {Case{1, ":RAMTO_EXT 81000000#"}, Case{2, ":RAMTO_EXT 81000400#"},
-                          Case{4, ":RAMTO_EXT 81000C00#"}, Case{5, ":RAMTO_EXT 81001000#"},
-                          Case{65, ":RAMTO_EXT 81010000#"},
-                          Case{static_cast<int>(kMaxBlocks), ":RAMTO_EXT FFFFFC00#"}}) {
+    for (const BlockCase& c :
+         {BlockCase{1, ":RAMTO_EXT 81000000#"}, BlockCase{2, ":RAMTO_EXT 81000400#"},
+          BlockCase{4, ":RAMTO_EXT 81000C00#"}, BlockCase{5, ":RAMTO_EXT 81001000#"},
+          BlockCase{65, ":RAMTO_EXT 81010000#"},
+          BlockCase{static_cast<int>(kMaxBlocks), ":RAMTO_EXT FFFFFC00#"}}) {
         EXPECT_EQ(RamToExtCommand(c.block), c.command) << "block " << c.block;
     }
 }
