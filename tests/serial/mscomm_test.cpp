@@ -188,6 +188,14 @@ TEST_F(SerialControl, RefusedOpenNamesThePortAndTheReason) {
         {"/dev/afd-no-such-port", "115200,n,8,1", cannot + "/dev/afd-no-such-port" + noSuchPort},
 #if defined(__linux__)
         {"COM200", "115200,n,8,1", cannot + "COM200 (/dev/ttyS199)" + noSuchPort},
+        {"com12", "115200,n,8,1", cannot + "com12 (/dev/ttyS11)" + noSuchPort},
+        // Names that are no numbered port are plain names like any other.
+        {"COM", "115200,n,8,1", cannot + "COM (/dev/COM)" + noSuchPort},
+        {"COM0", "115200,n,8,1", cannot + "COM0 (/dev/COM0)" + noSuchPort},
+        {"COM257", "115200,n,8,1", cannot + "COM257 (/dev/COM257)" + noSuchPort},
+        {"COM1000", "115200,n,8,1", cannot + "COM1000 (/dev/COM1000)" + noSuchPort},
+        {"COM1x", "115200,n,8,1", cannot + "COM1x (/dev/COM1x)" + noSuchPort},
+        {"CON12", "115200,n,8,1", cannot + "CON12 (/dev/CON12)" + noSuchPort},
 #endif
         {"/dev/null", "115200,n,8,1", cannot + "/dev/null: "},
         {"/dev/null", "115200,q,8,1",
