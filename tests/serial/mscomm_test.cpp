@@ -172,6 +172,20 @@ TEST_F(SerialControl, OpeningDiscardsBytesThatWaitedBefore) {
 }
 
 TEST_F(SerialControl, RefusedOpenNamesThePortAndTheReason) {
+    const std::string cannot = "Cannot open the serial port ";
+    // Settings the line cannot take are refused with the system's reason: a pseudo-terminal runs
+    // 8 data bits only. Nothing is read from a port that did not open.
+    comm.SetCommPort(pty.path);
+    comm.SetSettings("115200,n,7,1");
+    EXPECT_FALSE(comm.SetPortOpen(true));
+    EXPECT_EQ(
+        comm.GetLastErrorText().rfind(
+            cannot + pty.path + ": the line settings \"115200,n,7,1\" are not supported: ", 0),
+        0u)
+        << comm.GetLastErrorText();
+    pty.Write({':', 'O', 'K', '#'});
+    EXPECT_TRUE(comm.GetInput().empty());
+
     CMSComm holder;  // keeps the pseudo-terminal busy
     holder.SetCommPort(pty.path);
     ASSERT_TRUE(holder.SetPortOpen(true)) << holder.GetLastErrorText();
@@ -180,7 +194,6 @@ TEST_F(SerialControl, RefusedOpenNamesThePortAndTheReason) {
     ::unlink(link.c_str());
     ASSERT_EQ(::symlink(pty.path.c_str(), link.c_str()), 0);
     const std::unique_ptr<const char, int (*)(const char*)> removeLink(link.c_str(), ::unlink);
-    const std::string cannot = "Cannot open the serial port ";
     const std::string noSuchPort =
         ": no such port; check the port name and that the adapter is plugged in.";
     // Port, settings, and the text, or how it starts where the system gives the reason.
@@ -239,6 +252,22 @@ TEST(PortErrorText, PermissionDeniedNamesTheGroupThatWouldHelp) {
             PortOpenErrorText("COM3", "/dev/ttyS2", PortOpenFailure::PermissionDenied, "", owner),
             head + tail);
     }
+}
+
+// What the log box says when the line goes, for each way the system reports it.
+TEST(PortErrorText, LineLossSaysWhatHappened) {
+    const std::pair<QSerialPort::SerialPortError, std::string> table[] = {
+        {QSerialPort::ResourceError, "the device is gone (adapter unplugged?)"},
+        {QSerialPort::ReadError, "reading from it failed (adapter unplugged or line hung up)"},
+        {QSerialPort::WriteError, "writing to it failed (adapter unplugged or line hung up)"},
+        {QSerialPort::UnknownError, "unknown error"},
+    };
+    for (const auto& [error, reason] : table) {
+        EXPECT_EQ(LineLostText("COM3", LineLossReason(error)),
+                  "The serial line to COM3 was lost: " + reason);
+    }
+    EXPECT_EQ(LineLostText("COM3", "Input/output error. "),
+              "The serial line to COM3 was lost: Input/output error");
 }
 
 TEST_F(SerialControl, HangUpRaisesOneLineLostEventAndClosesThePort) {
