@@ -144,6 +144,12 @@ TEST_F(LabelledProgressCtrlTest, TextColourChangesExactlyAtTheEndOfTheBar) {
     const QRect ink = InkBox(full, client, [&](QColor c) { return c != barColour; });
     ASSERT_EQ(InkBox(empty, client, [&](QColor c) { return c != trackColour; }), ink);
     ASSERT_TRUE(ink.left() < end && ink.right() >= end);
+    // On the bar the letters take the track's colour, on the track the bar's.
+    const auto inks = [&ink](const QImage& image, const QColor& colour) {
+        return InkBox(image, ink, [&colour](QColor c) { return c == colour; }).isValid();
+    };
+    EXPECT_TRUE(inks(full, trackColour));
+    EXPECT_TRUE(inks(empty, barColour));
     for (int y = 0; y < bar.height(); ++y) {
         for (int x = 0; x < bar.width(); ++x) {
             ASSERT_EQ(PixelAt(half, x, y), PixelAt(x < end ? full : empty, x, y)) << x << "," << y;
@@ -330,7 +336,7 @@ TEST_F(HoverGradientButtonTest, HoverComesOncePerEntryAndOnlyHoverAndLeaveRepain
         EXPECT_TRUE(QTest::qWaitFor([&] { return button.HoverState() == step.after; }));
         EXPECT_EQ(button.TrackingRequests(), step.trackingRequests);
         EXPECT_TRUE(QTest::qWaitFor([&] { return Shows(step.look); }));
-        QCoreApplication::processEvents();
+        QTest::qWait(20);  // many hover times: one hover, one repaint
         EXPECT_EQ(button.PaintCount() > paints, step.repaints);
     }
     // Leaving before the hover time is up cancels the hover, which then never shows.
