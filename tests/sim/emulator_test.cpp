@@ -1,5 +1,5 @@
-// What the end-to-end tests cannot show about the emulated boot loader: a wrong CRC, commands
-// split across reads, and each fault's bytes.
+// What the end-to-end tests cannot show about the emulated boot loader: a wrong CRC, a sector
+// that is not blank, commands split across reads, and each fault's bytes.
 
 #include <gtest/gtest.h>
 
@@ -24,6 +24,9 @@ const std::vector<std::pair<std::string, std::string>> kConversation = {
     {":RAMTO_EXT 81000000#", ":WE_ERR#"},  // the refused block was not staged
     {kBlock, ":RB_OK#"},
     {":RAMTO_EXT 81000000#", ":WE_OK#"},
+    {kBlock, ":RB_OK#"},
+    {":RAMTO_EXT 81000C00#", ":WE_OK#"},
+    {":CHKBL_EXT 81000000#", ":BX_ERR#"},  // the sector's last block holds data now
     {":QUIT_COMM#", ":QUIT_OK#"}};
 
 // Appends (bytes, delay before in ms, input taken when it was due) of each write for one read.
@@ -67,8 +70,8 @@ TEST(EmulatedBootLoader, EachFaultShapesTheReplies) {
         {{K::SplitReply, 1, ""}, {{":English", 0}, {" Ver1.0#", 20}}},
         {{K::NoiseBeforeReply, 3, "", 3}, {{std::string(3, '\0') + ":BX_OK#", 0}}},
         {{K::ZeroAfterReply, 7, ""}, {{std::string(":WE_OK#\0JUNK", 12), 0}}},
-        {{K::Silence, 8, ""}, {}},
-        {{K::HangUp, 8, ""}, {}},
+        {{K::Silence, 11, ""}, {}},
+        {{K::HangUp, 11, ""}, {}},
         {{K::OtherVersion, 1, ""}, {{":English Ver2.0#", 0}}},
         {{K::LateSecondOk, 0, ""}, {{":OK#", 0}, {":OK#", 30}}},
     };
