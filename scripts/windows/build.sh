@@ -67,8 +67,8 @@ x86_64-w64-mingw32-strip --strip-unneeded "$stage"/*.exe "$stage"/*.dll "$stage"
 # The licences: Qt's (LGPLv3, which builds on the GPLv3) with Debian's record of qtbase and its
 # bundled third-party code, and the MinGW-w64 runtime's (GCC runtime library exception,
 # winpthreads).
-tar -xJf "$(afd_third_party_dir)/$AFD_QTSERIALPORT_SOURCE" -O \
-    qtserialport-6.4.2/LICENSES/LGPL-3.0-only.txt >"$stage/LICENSES/Qt-LGPL-3.0.txt"
+# Debian's copies of both texts are the ones Qt ships, and need no Qt source at hand.
+cp /usr/share/common-licenses/LGPL-3 "$stage/LICENSES/Qt-LGPL-3.0.txt"
 cp /usr/share/common-licenses/GPL-3 "$stage/LICENSES/GPL-3.0.txt"
 cp /usr/share/doc/libqt6core6/copyright "$stage/LICENSES/Qt-qtbase-copyright.txt"
 cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/LICENSES/GCC-runtime-copyright.txt"
