@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the whole suite, then the suite but its
-# soak again under AddressSanitizer + UndefinedBehaviorSanitizer, a short run of each fuzzer, the
+# Installs what is missing, builds, and runs every test: the whole suite, then all of it but
+# the soak again under AddressSanitizer + UndefinedBehaviorSanitizer, a short run of each fuzzer, the
 # Windows release under Wine (when Qt for Windows is at hand) and a short run of the benchmark.
 # Each stage's wall-clock and CPU (user + system) time is printed at the end.
 #
