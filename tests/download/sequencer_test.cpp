@@ -1,78 +1,201 @@
-// The download sequencer on the in-memory host, for what the end-to-end tests cannot see: the
-// opening sequence, and images too large for the address field.
+// The download sequencer on the in-memory host, played by a boot loader in good order, for what a
+// real line cannot show: the timers, two downloads interleaved, an image file that changes after
+// Start Download, and one too large for the address field.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "download_sequencer.h"
+#include "expected_conversation.h"
 #include "link_protocol.h"
 #include "memory_host.h"
 #include "temp_image.h"
 
 namespace {
 
-class SequencerTest : public ::testing::Test {
-protected:
+// What a boot loader in good order answers to the last thing the tool wrote.
+std::string AnswerTo(const std::vector<std::uint8_t>& write) {
+    const std::string text(write.begin(), write.end());
+    const char* const answers[][2] = {
+        {"\xAA", ":OK#"},           {":GET_VER00#", ":English Ver1.0#"},
+        {":ERASE_EXT ", ":EX_OK#"}, {":CHKBL_EXT ", ":BX_OK#"},
+        {":RAMTO_EXT ", ":WE_OK#"}, {":QUIT_COMM#", ":QUIT_OK#"},
+    };
+    for (const auto& [command, answer] : answers) {
+        if (text.rfind(command, 0) == 0) {
+            return answer;
+        }
+    }
+    return write.size() == kBlockSize ? ":RB_OK#" : "?";
+}
+
+// One download on its own in-memory host, moved on one event at a time.
+struct Download {
+    explicit Download(const std::string& imagePath, int replyTimeoutMs = kReplyTimeoutMs) {
+        sequencer.SetReplyTimeoutMs(replyTimeoutMs);
+        sequencer.SetFilePath(imagePath);
+        sequencer.OnStartDownload();
+    }
+    bool Ended() const { return sequencer.LastEnd() != DownloadEnd::None; }
+    // The next event: a wake-up tick while nothing was sent, else the answer to the last write.
+    void Step() {
+        if (host.port.wire.empty()) {
+            sequencer.OnTimer();
+        } else {
+            Receive(AnswerTo(host.port.lastWrite));
+        }
+    }
+    void Receive(const std::string& text) {
+        host.port.input.assign(text.begin(), text.end());
+        host.port.event = kComEvReceive;
+        sequencer.OnCommEvent();
+    }
+    const std::vector<std::uint8_t>& Run() {
+        while (!Ended()) {
+            Step();
+        }
+        return host.port.wire;
+    }
+    void ExpectEnd(DownloadEnd end, const std::string& log) const {
+        EXPECT_EQ(sequencer.LastEnd(), end);
+        EXPECT_EQ(host.log.text, log);
+        EXPECT_TRUE(host.buttons.start && host.buttons.open);
+        EXPECT_FALSE(host.wakeUpTimer.active || host.replyTimer.active);
+    }
+
     CMemoryHost host;
     CDownloadSequencer sequencer{host.Host()};
 };
 
-TEST_F(SequencerTest, OpensThePortWithTheFixedLineSettingsAndWaitsWithoutATimeOut) {
-    CTempImage image(10);
-    sequencer.OnSelchangePortCombo(2, "COM3");
-    sequencer.SetFilePath(image.path);
-    sequencer.OnStartDownload();
-    EXPECT_EQ(sequencer.PortNumber(), 3);
-    EXPECT_EQ(host.port.portNameSet, "COM3");
-    EXPECT_EQ(host.port.settings, "115200,n,8,1");
-    EXPECT_EQ(host.port.rThreshold, 1);
-    EXPECT_EQ(host.port.inputMode, 1);
-    EXPECT_EQ(host.port.inputLen, 0);
-    EXPECT_EQ(host.port.outBufferSize, 2048);
-    EXPECT_EQ(host.wakeUpTimer.interval, 100);
-    EXPECT_FALSE(host.replyTimer.active);  // waiting for a reset is not waiting for a reply
-    sequencer.OnSelchangePortCombo(4, "/dev/ttyUSB0");  // takes effect at the next start only
-    EXPECT_EQ(host.port.portNameSet, "COM3");
-}
-
-// While the tool waits for the controller: only receive events (code 2) are read, each wake-up
-// tick sends one wake-up byte, and a tick that finds the port closed ends the ticking.
-TEST_F(SequencerTest, WhileWaitingOnlyReceiveEventsAreReadAndAClosedPortEndsTheTicks) {
-    CTempImage image(10);
-    sequencer.SetFilePath(image.path);
-    sequencer.OnStartDownload();
-    const std::string log = host.log.text;
+// While the tool waits for the controller: only receive events (code 2) are read, a wake-up byte
+// goes out every 100 ms, and no reply time-out runs. Once ":OK#" came, each command has the whole
+// time-out for its own reply.
+TEST(Sequencer, TheTimersOfACompleteDownload) {
+    const CTempImage image(5 * 1024 + 300);
+    Download d(image.path);
     for (const short event : {0, 1, 3}) {
-        host.port.event = event;
-        host.port.input = {':', 'O', 'K', '#'};
-        sequencer.OnCommEvent();
-        EXPECT_EQ(host.port.reads, 0) << event;
+        d.host.port.event = event;
+        d.sequencer.OnCommEvent();
     }
-    EXPECT_TRUE(host.port.wire.empty());
-    sequencer.OnTimer();
-    sequencer.OnTimer();
-    EXPECT_EQ(host.port.wire, std::vector<std::uint8_t>({0xAA, 0xAA}));
-    host.port.open = false;
-    sequencer.OnTimer();
-    EXPECT_FALSE(host.wakeUpTimer.active);
-    EXPECT_EQ(host.port.wire.size(), 2u);
-    EXPECT_TRUE(sequencer.IsDownloading());
-    EXPECT_EQ(host.log.text, log);
+    EXPECT_EQ(d.host.port.reads, 0);
+    EXPECT_TRUE(d.host.wakeUpTimer.active);
+    EXPECT_EQ(d.host.wakeUpTimer.interval, 100);
+    EXPECT_FALSE(d.host.replyTimer.active);
+    d.Step();
+    d.Step();
+    EXPECT_FALSE(d.host.wakeUpTimer.active);
+    EXPECT_EQ(d.host.replyTimer.interval, 10000);
+    d.Step();  // the version reply
+    EXPECT_FALSE(d.host.buttons.start || d.host.buttons.open);
+    d.Run();
+    d.ExpectEnd(DownloadEnd::Success, kSuccessLog);
+    EXPECT_EQ(d.host.replyTimer.starts, static_cast<int>(ExpectedCommands(5 * 1024 + 300).size()));
 }
 
-TEST_F(SequencerTest, ImageTooLargeForTheAddressFieldIsRefusedBeforeAnythingIsSent) {
-    CTempImage image(0);
+// A wake-up tick that finds the port closed ends the ticking; a second click on Start Download
+// stops the download.
+TEST(Sequencer, AClosedPortEndsTheWakeUpTicksAndAClickStops) {
+    const CTempImage image(10);
+    Download d(image.path);
+    d.sequencer.OnTimer();
+    d.sequencer.OnTimer();
+    EXPECT_EQ(d.host.port.wire, std::vector<std::uint8_t>({0xAA, 0xAA}));
+    d.host.port.open = false;
+    d.sequencer.OnTimer();
+    EXPECT_FALSE(d.host.wakeUpTimer.active);
+    EXPECT_EQ(d.host.port.wire.size(), 2u);
+    EXPECT_TRUE(d.sequencer.IsDownloading());
+    EXPECT_EQ(d.host.log.text, kPromptLine);
+    d.sequencer.OnStartDownload();
+    d.ExpectEnd(DownloadEnd::Stopped, kCheckDevicesLine);
+}
+
+// The time-out runs from the first version request: a controller that keeps saying ":OK#" does
+// not keep the download alive. A reply that comes after the end changes nothing.
+TEST(Sequencer, AReplyTimeOutEndsTheDownloadAndSaysHowLongItWaited) {
+    const CTempImage image(10);
+    for (const auto& [timeoutMs, limit] : std::vector<std::pair<int, std::string>>{
+             {kReplyTimeoutMs, "10 seconds"}, {1000, "1 second"}, {150, "150 ms"}}) {
+        Download d(image.path, timeoutMs);
+        d.Step();
+        d.Step();
+        d.Receive(":OK#");
+        EXPECT_EQ(d.host.replyTimer.starts, 1);
+        d.sequencer.OnReplyTimeout();
+        const std::string log = kPromptLine + "The hand controller did not answer within " + limit +
+                                ".\r\n" + kErrorLine;
+        const std::size_t sent = d.host.port.wire.size();
+        d.Receive(":English Ver1.0#");
+        d.ExpectEnd(DownloadEnd::Timeout, log);
+        EXPECT_EQ(d.host.port.wire.size(), sent);
+    }
+}
+
+// Two downloads in one process, their events interleaved as two ports' events are in flashdl,
+// together and one sending blocks while the other erases: each sends what it sends alone.
+TEST(Sequencer, InterleavedDownloadsEachSendTheirOwnImage) {
+    const CTempImage first(5 * 1024 + 300, 1), second(3 * 1024, 2);
+    for (const int headStart : {0, 140}) {
+        Download a(first.path);
+        for (int i = 0; i < headStart; ++i) {
+            a.Step();
+        }
+        Download b(second.path);
+        while (!a.Ended() || !b.Ended()) {
+            for (Download* d : {&a, &b, &b}) {  // one event of the first, two of the second
+                if (!d->Ended()) {
+                    d->Step();
+                }
+            }
+        }
+        a.ExpectEnd(DownloadEnd::Success, kSuccessLog);
+        b.ExpectEnd(DownloadEnd::Success, kSuccessLog);
+        EXPECT_TRUE(a.host.port.wire == Download(first.path).Run()) << headStart;
+        EXPECT_TRUE(b.host.port.wire == Download(second.path).Run()) << headStart;
+    }
+}
+
+// The image is taken whole at Start Download: what happens to the file later, or choosing another
+// one, changes nothing that goes out, however long the file is by then.
+TEST(Sequencer, TheImageIsTheFileAsItWasAtStartDownload) {
+    namespace fs = std::filesystem;
+    const CTempImage original(64 * 1024, 3), other(64 * 1024, 9);
+    const std::vector<std::uint8_t> wire = Download(original.path).Run();
+    const int kWhileWaking = 0, kWhileErasing = 1, kAfterSecondBlock = 22;  // progress positions
+    const std::pair<int, std::function<void(const CTempImage&, CDownloadSequencer&)>> table[] = {
+        {kWhileWaking, [&](auto&, auto& seq) { seq.SetFilePath(other.path); }},
+        {kWhileErasing, [](auto& image, auto&) { fs::resize_file(image.path, 0); }},
+        {kAfterSecondBlock, [](auto& image, auto&) { fs::resize_file(image.path, 10 * 1024); }},
+        {kWhileErasing, [&](auto& image, auto&) { image.Write(other.bytes); }},
+        {kAfterSecondBlock,
+         [](auto& image, auto&) { std::ofstream(image.path, std::ios::app) << 0; }},
+        {kAfterSecondBlock, [](auto& image, auto&) { fs::remove(image.path); }},
+    };
+    for (const auto& [atPos, change] : table) {
+        SCOPED_TRACE(&change - &table[0].second);
+        const CTempImage image(64 * 1024, 3);
+        Download d(image.path);
+        while (d.host.progress.position < atPos || d.host.port.wire.empty()) {
+            d.Step();
+        }
+        change(image, d.sequencer);
+        EXPECT_TRUE(d.Run() == wire);
+        d.ExpectEnd(DownloadEnd::Success, kSuccessLog);
+    }
+}
+
+TEST(Sequencer, ImageTooLargeForTheAddressFieldIsRefusedBeforeAnythingIsSent) {
+    const CTempImage image(0);
     std::filesystem::resize_file(image.path, static_cast<std::uintmax_t>(kMaxImageBytes) + 1);
-    sequencer.SetFilePath(image.path);
-    sequencer.OnStartDownload();
-    EXPECT_EQ(host.log.text,
-              "ERROR!!!The data file is too large: 2130706433 bytes; at most 2130706432 bytes fit "
-              "below the top of the flash address range.\r\n");
-    EXPECT_FALSE(sequencer.IsDownloading());
-    EXPECT_FALSE(host.wakeUpTimer.active);
-    EXPECT_TRUE(host.port.writes.empty());
+    Download d(image.path);
+    d.ExpectEnd(DownloadEnd::NoImage,
+                "ERROR!!!The data file is too large: 2130706433 bytes; at most 2130706432 bytes "
+                "fit below the top of the flash address range.\r\n");
+    EXPECT_TRUE(d.host.port.wire.empty());
 }
 
 }  // namespace

@@ -1,155 +1,146 @@
-// Downloads through the serial control and a pseudo-terminal, of images of every awkward size and
-// over a line that delivers replies oddly: what crossed the line, what the emulated flash holds,
-// and what the log box, progress bar and buttons show; replies out of order, which reset the
-// download; and no usable image, which sends nothing.
+// Downloads through the serial control and a pseudo-terminal against the emulated boot loader:
+// images of every awkward size over a line that delivers replies oddly, success replies out of
+// order (which reset the download), and no usable image (which sends nothing). Each checks the
+// line settings, what crossed the line, what the emulated flash holds, and what the log box,
+// progress bar and buttons show.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "e2e_support.h"
+#include "event_pump.h"
+#include "expected_conversation.h"
+#include "headless_download.h"
+#include "pty_boot_loader.h"
+#include "pty_line_settings.h"
 #include "temp_image.h"
 
 namespace {
 
-using namespace e2e;
+constexpr std::size_t kImageBytes = 2500;  // three blocks, the last one short
+constexpr int kFirstData = DataCommandIndexOfBlock(1);
 
-struct DownloadCase {
-    const char* name;
-    std::size_t bytes;
-    FaultKind quirk;
-    int atCommand;
+// One download against an emulated controller on a fresh pseudo-terminal, run to its end.
+struct PtyDownload {
+    PtyDownload(const std::string& imagePath, FaultPlan fault = {}, int replyLatencyUs = 0)
+        : loader(EmulatorOptions{0, false, replyLatencyUs, std::move(fault)}) {
+        std::string error;
+        EXPECT_TRUE(loader.Start(&error)) << error;  // else the port is refused: a quick end
+        download.Start(loader.SlavePath(), imagePath);
+        // Every start opens the line before it looks at the image.
+        EXPECT_EQ(loader.LineSettings(), sim::kBootLoaderLine);
+        end = download.RunUntilEnd(60000);
+    }
+    // After an end the buttons work again and nothing more goes out, not even a wake-up tick.
+    void ExpectIdleAfterEnd() {
+        EXPECT_TRUE(download.StartEnabled() && download.OpenEnabled());
+        const std::size_t received = loader.BytesReceived();
+        PumpFor(300);  // three wake-up ticks
+        EXPECT_EQ(loader.BytesReceived(), received);
+    }
+
+    CPtyBootLoader loader;
+    CHeadlessDownload download;  // declared last: closes the port before the emulator goes
+    DownloadEnd end = DownloadEnd::None;
 };
-void PrintTo(const DownloadCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
-class CompleteDownload : public EndToEnd, public ::testing::WithParamInterface<DownloadCase> {};
-
-TEST_P(CompleteDownload, WireFlashProgressLogAndButtons) {
-    const DownloadCase& c = GetParam();
-    const CTempImage image(c.bytes);
-    EmulatorOptions options = WithFault(c.quirk, c.atCommand);
-    // Like a USB adapter's latency timer: the late ":OK#" and the version reply come as two reads.
-    options.replyLatencyUs = c.quirk == FaultKind::LateSecondOk ? 10000 : 0;
-    Start(options, image.path);
-    ASSERT_EQ(download.RunUntilEnd(kHangGuardMs), DownloadEnd::Success) << download.LogText();
-
-    std::vector<std::string> sent = loader->Commands();
-    if (c.quirk == FaultKind::LateSecondOk) {
-        // The late ":OK#" brings a second version request, which must not bring a second erase.
-        const auto again = std::find(sent.begin() + 1, sent.end(), ":GET_VER00#");
-        ASSERT_NE(again, sent.end());
-        sent.erase(again);
+TEST(EndToEnd, CompleteDownloadsOfEveryAwkwardSizeAndOverAnOddLine) {
+    using K = FaultKind;
+    std::vector<std::pair<std::size_t, FaultPlan>> table;
+    for (const std::size_t bytes : {0, 1023, 1024, 1025, 2048, 2500, 100 * 1024, 400 * 1024}) {
+        table.push_back({bytes, {}});
     }
-    EXPECT_EQ(sent, ExpectedCommands(c.bytes));
-    const std::vector<std::uint8_t> flashed = image.Flashed();
-    EXPECT_EQ(loader->ReadFlash(0x81000000, flashed.size()), flashed);
-
-    // The erase phase moves the bar after the first sector and every fourth one, then each block.
-    const int upper = 20 + static_cast<int>(flashed.size() / 1024);
-    std::vector<int> positions = {0, 1};
-    for (int pos = 5; pos <= upper; ++pos) {
-        positions.push_back(pos);
+    // A reply in two reads, or followed by a zero byte and junk, and a late second ":OK#".
+    for (const auto& [quirk, at] : {std::pair{K::SplitReply, 0},
+                                    {K::SplitReply, kFirstData},
+                                    {K::ZeroAfterReply, 0},
+                                    {K::ZeroAfterReply, kFirstData + 1},
+                                    {K::LateSecondOk, 0}}) {
+        table.push_back({kImageBytes, {quirk, at, "", 3}});
     }
-    ASSERT_EQ(download.ProgressRanges(), (std::vector<std::pair<int, int>>{{0, upper}}));
-    EXPECT_EQ(download.ProgressRecords().front().kind, ProgressRecord::Kind::Range);
-    EXPECT_EQ(download.ProgressPositions(), positions);
-    EXPECT_EQ(download.LogText(), kPromptLine + kConnectedLines + kSuccessLine);
-    EXPECT_TRUE(download.StartEnabled());
-    EXPECT_TRUE(download.OpenEnabled());
-}
+    for (const auto& [bytes, quirk] : table) {
+        SCOPED_TRACE(::testing::Message() << bytes << " bytes, quirk " << int(quirk.kind));
+        const CTempImage image(bytes);
+        // Like a USB adapter's latency timer: the late ":OK#" and the version reply come as two
+        // reads.
+        const bool late = quirk.kind == K::LateSecondOk;
+        PtyDownload run(image.path, quirk, late ? 10000 : 0);
+        ASSERT_EQ(run.end, DownloadEnd::Success) << run.download.LogText();
+        run.ExpectIdleAfterEnd();
+        std::vector<std::string> sent = run.loader.Commands();
+        if (late) {  // the second version request this brings must not bring a second erase
+            const auto again = std::find(sent.begin() + 1, sent.end(), ":GET_VER00#");
+            ASSERT_NE(again, sent.end());
+            sent.erase(again);
+        }
+        EXPECT_EQ(sent, ExpectedCommands(bytes));
+        const std::vector<std::uint8_t> flashed = image.Flashed();
+        EXPECT_EQ(run.loader.ReadFlash(0x81000000, flashed.size()), flashed);
 
-using K = FaultKind;
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CompleteDownload,
-    ::testing::Values(
-        DownloadCase{"Bytes0", 0, K::None, -1}, DownloadCase{"Bytes1023", 1023, K::None, -1},
-        DownloadCase{"Bytes1024", 1024, K::None, -1}, DownloadCase{"Bytes1025", 1025, K::None, -1},
-        DownloadCase{"Bytes2048", 2048, K::None, -1}, DownloadCase{"Bytes2500", 2500, K::None, -1},
-        DownloadCase{"Bytes102400", 100 * 1024, K::None, -1},
-        DownloadCase{"Bytes409600", 400 * 1024, K::None, -1},
-        DownloadCase{"SplitOk", kImageBytes, K::SplitReply, 0},
-        DownloadCase{"SplitRamReply", kImageBytes, K::SplitReply, kFirstData},
-        DownloadCase{"ZeroAndJunkAfterOk", kImageBytes, K::ZeroAfterReply, 0},
-        DownloadCase{"ZeroAndJunkAfterWrite", kImageBytes, K::ZeroAfterReply, kFirstData + 1},
-        DownloadCase{"LateSecondOk", kImageBytes, K::LateSecondOk, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+        // The erase phase moves the bar after the first sector and every fourth one, then each
+        // block.
+        const int upper = 20 + static_cast<int>(flashed.size() / 1024);
+        std::vector<int> positions = {0, 1};
+        for (int pos = 5; pos <= upper; ++pos) {
+            positions.push_back(pos);
+        }
+        EXPECT_EQ(run.download.ProgressRecords().front().kind, ProgressRecord::Kind::Range);
+        EXPECT_EQ(run.download.ProgressRanges(), (std::vector<std::pair<int, int>>{{0, upper}}));
+        EXPECT_EQ(run.download.ProgressPositions(), positions);
+        EXPECT_EQ(run.download.LogText(), kSuccessLog);
+    }
+}
 
 // Success replies the boot loader never gives at that point must not steer the download anywhere
-// harmful (no success before the quit, no blank check of a sector not being erased): they reset it.
-struct OutOfOrderCase {
-    const char* name;
-    int atCommand;
-    const char* reply;
-};
-void PrintTo(const OutOfOrderCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class OutOfOrderReply : public EndToEnd, public ::testing::WithParamInterface<OutOfOrderCase> {};
-
-TEST_P(OutOfOrderReply, ResetsAndSendsNothingMore) {
-    const OutOfOrderCase& c = GetParam();
+// harmful (no success before the quit, no blank check of a sector not being erased): they reset
+// it, and nothing more is sent.
+TEST(EndToEnd, OutOfOrderRepliesResetTheDownload) {
     const CTempImage image(kImageBytes);
-    Start(WithFault(FaultKind::ErrorReply, c.atCommand, c.reply), image.path);
-    ASSERT_EQ(download.RunUntilEnd(kHangGuardMs), DownloadEnd::Unrecognised) << download.LogText();
-    EXPECT_EQ(download.LogText(), kCheckDevicesLine);
-    EXPECT_TRUE(download.StartEnabled() && download.OpenEnabled());
-    PumpFor(300);  // three wake-up ticks
     const std::vector<std::string> all = ExpectedCommands(kImageBytes);
-    EXPECT_EQ(loader->Commands(), std::vector<std::string>(all.begin(), all.begin() + c.atCommand));
+    const std::pair<int, const char*> table[] = {
+        {5, ":QUIT_OK#"},
+        {kFirstData, ":QUIT_OK#"},
+        {kFirstData + 1, ":EX_OK#"},
+        {3, ":RB_OK#"},
+        {5, ":WE_OK#"},
+        {kFirstData + 1, ":RB_OK#"},
+        {1, ":English Ver2.0#"},
+        {1, ":ENGLISH VER1.0#"},
+        {0, ":ok#"},
+    };
+    for (const auto& [atCommand, reply] : table) {
+        SCOPED_TRACE(::testing::Message() << reply << " at command " << atCommand);
+        PtyDownload run(image.path, {FaultKind::ErrorReply, atCommand, reply});
+        EXPECT_EQ(run.end, DownloadEnd::Unrecognised) << run.download.LogText();
+        EXPECT_EQ(run.download.LogText(), kCheckDevicesLine);
+        run.ExpectIdleAfterEnd();
+        EXPECT_EQ(run.loader.Commands(),
+                  std::vector<std::string>(all.begin(), all.begin() + atCommand));
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, OutOfOrderReply,
-    ::testing::Values(OutOfOrderCase{"QuitOkInTheErase", 5, ":QUIT_OK#"},
-                      OutOfOrderCase{"QuitOkForABlock", kFirstData, ":QUIT_OK#"},
-                      OutOfOrderCase{"EraseOkForACopy", kFirstData + 1, ":EX_OK#"},
-                      OutOfOrderCase{"RamOkInTheErase", 3, ":RB_OK#"},
-                      OutOfOrderCase{"WriteOkForABlankCheck", 5, ":WE_OK#"},
-                      OutOfOrderCase{"RamOkRepeatedForACopy", kFirstData + 1, ":RB_OK#"},
-                      OutOfOrderCase{"OtherVersion", 1, ":English Ver2.0#"},
-                      OutOfOrderCase{"VersionInCapitals", 1, ":ENGLISH VER1.0#"},
-                      OutOfOrderCase{"OkInSmallLetters", 0, ":ok#"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct ImageCase {
-    const char* name;
-    std::string path;
-    std::string log;
-};
-void PrintTo(const ImageCase& c, std::ostream* os) {
-    *os << c.name;
+TEST(EndToEnd, NoUsableImageSaysWhyAndSendsNothing) {
+    const std::string missing = "/nonexistent-folder/image.bin";
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    const std::pair<std::string, std::string> table[] = {
+        {"", ""},
+        {missing, "Cannot open " + missing + ": No such file or directory.\r\n"},
+        {folder, "Cannot open " + folder + ": it is a folder, not a file.\r\n"},
+        // Reading it would never end.
+        {"/dev/zero", "Cannot open /dev/zero: it is not a regular file.\r\n"},
+    };
+    for (const auto& [path, reason] : table) {
+        SCOPED_TRACE(path);
+        PtyDownload run(path);
+        EXPECT_EQ(run.end, DownloadEnd::NoImage);
+        EXPECT_EQ(run.download.LogText(), kNoDataFileLine + reason);
+        EXPECT_TRUE(run.download.ProgressRecords().empty());
+        run.ExpectIdleAfterEnd();
+        EXPECT_EQ(run.loader.BytesReceived(), 0u);
+    }
 }
-
-class NoImage : public EndToEnd, public ::testing::WithParamInterface<ImageCase> {};
-
-TEST_P(NoImage, LogSaysWhyAndNothingIsSent) {
-    Start({}, GetParam().path);
-    EXPECT_EQ(download.RunUntilEnd(kHangGuardMs), DownloadEnd::NoImage);
-    EXPECT_EQ(download.LogText(), GetParam().log);
-    EXPECT_TRUE(download.ProgressRecords().empty());
-    ExpectNothingSent();
-}
-
-const std::string kMissing = "/nonexistent-folder/image.bin";
-const std::string kFolder = std::filesystem::temp_directory_path().string();
-INSTANTIATE_TEST_SUITE_P(Paths, NoImage,
-                         ::testing::Values(ImageCase{"NoneChosen", "", kNoDataFileLine},
-                                           ImageCase{"Missing", kMissing,
-                                                     kNoDataFileLine + "Cannot open " + kMissing +
-                                                         ": No such file or directory.\r\n"},
-                                           ImageCase{"Folder", kFolder,
-                                                     kNoDataFileLine + "Cannot open " + kFolder +
-                                                         ": it is a folder, not a file.\r\n"},
-                                           // Reading it would never end.
-                                           ImageCase{"Device", "/dev/zero",
-                                                     kNoDataFileLine +
-                                                         "Cannot open /dev/zero: it is not a "
-                                                         "regular file.\r\n"}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,31 +1,17 @@
 // The line settings: the settings text as the serial control reads it, and what it puts on the
 // line, read back by the emulated controller, which takes in only bytes sent at 115200,n,8,1
-// without flow control in raw mode, as a real boot loader's UART would; then the sequencer on the
-// real serial control when the line is wrong, and when the image changes while it waits.
+// without flow control in raw mode, as a real boot loader's UART would.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <optional>
 #include <string>
 
-#include "download_sequencer.h"
-#include "event_loop_timer.h"
 #include "event_pump.h"
-#include "expected_conversation.h"
 #include "line_settings.h"
-#include "memory_host.h"
 #include "mscomm.h"
 #include "pty_boot_loader.h"
-#include "temp_image.h"
 
 namespace {
-
-std::unique_ptr<CPtyBootLoader> StartController(EmulatorOptions options = {}) {
-    auto loader = std::make_unique<CPtyBootLoader>(options);
-    std::string error;
-    EXPECT_TRUE(loader->Start(&error)) << error;
-    return loader;
-}
 
 // The settings text as the serial control hands it to the port.
 TEST(LineSettings, TextsParseIntoPortSettings) {
@@ -74,118 +60,28 @@ TEST(LineSettings, TheControllerAnswersOnlyAtItsOwnSettings) {
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.given);
-        const std::unique_ptr<CPtyBootLoader> loader = StartController();
+        CPtyBootLoader loader;
+        std::string error;
+        ASSERT_TRUE(loader.Start(&error)) << error;
         CMSComm comm;
         std::string received;
         QObject::connect(&comm, &CMSComm::OnComm, [&] {
             const std::vector<std::uint8_t> bytes = comm.GetInput();
             received.append(bytes.begin(), bytes.end());
         });
-        comm.SetCommPort(loader->SlavePath());
+        comm.SetCommPort(loader.SlavePath());
         comm.SetSettings(row.given);
         comm.SetRThreshold(1);
         ASSERT_TRUE(comm.SetPortOpen(true)) << comm.GetLastErrorText();
-        EXPECT_EQ(loader->LineSettings(), row.onTheLine);
+        EXPECT_EQ(loader.LineSettings(), row.onTheLine);
         const std::uint8_t wakeUp = 0xAA;
         comm.SetOutput(&wakeUp, 1);
-        ASSERT_TRUE(PumpUntil([&] { return loader->BytesReceived() == 1; }));
+        ASSERT_TRUE(PumpUntil([&] { return loader.BytesReceived() == 1; }));
         PumpUntil([&] { return !received.empty(); }, row.answered ? 10000 : 300);
         EXPECT_EQ(received, row.answered ? ":OK#" : "");
-        EXPECT_EQ(loader->WakeUpBytes(), row.answered ? 1 : 0);
-        EXPECT_EQ(loader->BytesAtWrongSettings(), row.answered ? 0u : 1u);
+        EXPECT_EQ(loader.WakeUpBytes(), row.answered ? 1 : 0);
+        EXPECT_EQ(loader.BytesAtWrongSettings(), row.answered ? 0u : 1u);
     }
-}
-
-// Passes everything on to the serial control, but the line settings when told to replace them.
-class CSettingsOverride : public ICommPort {
-public:
-    explicit CSettingsOverride(CMSComm& comm) : m_comm(comm) {}
-    std::string forced;  // empty: the sequencer's own settings go through
-
-    void SetCommPort(const std::string& name) override { m_comm.SetCommPort(name); }
-    void SetSettings(const std::string& s) override {
-        m_comm.SetSettings(forced.empty() ? s : forced);
-    }
-    void SetRThreshold(short n) override { m_comm.SetRThreshold(n); }
-    void SetInputMode(long mode) override { m_comm.SetInputMode(mode); }
-    void SetInputLen(short n) override { m_comm.SetInputLen(n); }
-    void SetOutBufferSize(short n) override { m_comm.SetOutBufferSize(n); }
-    bool GetPortOpen() const override { return m_comm.GetPortOpen(); }
-    bool SetPortOpen(bool open) override { return m_comm.SetPortOpen(open); }
-    std::string GetLastErrorText() const override { return m_comm.GetLastErrorText(); }
-    short GetCommEvent() const override { return m_comm.GetCommEvent(); }
-    std::vector<std::uint8_t> GetInput() override { return m_comm.GetInput(); }
-    void SetOutput(const std::uint8_t* data, std::size_t size) override {
-        m_comm.SetOutput(data, size);
-    }
-
-private:
-    CMSComm& m_comm;
-};
-
-// The sequencer wired to the serial control and the event loop's timers as the window wires it.
-class WiredSequencer : public ::testing::Test {
-protected:
-    WiredSequencer() {
-        QObject::connect(&comm, &CMSComm::OnComm, &comm, [this] { sequencer.OnCommEvent(); });
-    }
-    void Start(const std::string& imagePath) {
-        sequencer.OnSelchangePortCombo(0, loader->SlavePath());
-        sequencer.SetFilePath(imagePath);
-        sequencer.OnStartDownload();
-    }
-    DownloadEnd RunUntilEnd() {
-        PumpUntil([this] { return !sequencer.IsDownloading(); }, 60000);
-        return sequencer.LastEnd();
-    }
-
-    std::unique_ptr<CPtyBootLoader> loader = StartController();
-    CMSComm comm;
-    CSettingsOverride port{comm};
-    CMemoryHost host;
-    CEventLoopTimer wakeUpTimer{false, [this] { sequencer.OnTimer(); }};
-    CEventLoopTimer replyTimer{true, [this] { sequencer.OnReplyTimeout(); }};
-    CDownloadSequencer sequencer{
-        DownloadHost{port, host.log, host.progress, host.buttons, wakeUpTimer, replyTimer}};
-};
-
-// At other settings the wake-up bytes reach the controller as noise: the user sees only the
-// prompt, as with a controller never reset. Stopped and started again, the line is set right.
-TEST_F(WiredSequencer, AtOtherSettingsTheControllerNeverAnswersUntilTheLineIsSetRight) {
-    const CTempImage image(1500);
-    port.forced = "9600,n,8,1";
-    Start(image.path);
-    ASSERT_TRUE(PumpUntil([&] { return loader->BytesAtWrongSettings() >= 5; }));
-    EXPECT_EQ(loader->LineSettings(), "9600,n,8,1");
-    EXPECT_TRUE(sequencer.IsDownloading());
-    EXPECT_EQ(host.log.text, kPromptLine);
-    EXPECT_EQ(loader->WakeUpBytes(), 0);
-    EXPECT_TRUE(loader->Commands().empty());
-
-    port.forced.clear();
-    sequencer.OnStartDownload();  // stops
-    sequencer.OnStartDownload();  // opens the line afresh
-    EXPECT_EQ(loader->LineSettings(), "115200,n,8,1");
-    ASSERT_EQ(RunUntilEnd(), DownloadEnd::Success) << host.log.text;
-    EXPECT_EQ(loader->ReadFlash(0x81000000, 2048), image.Flashed());
-}
-
-// A file chosen while the tool waits for the controller does not change that download; the next
-// Start Download takes it.
-TEST_F(WiredSequencer, AFileChosenWhileWaitingIsTakenByTheNextDownloadOnly) {
-    const CTempImage first(1500, 1), second(3000, 2);
-    EmulatorOptions options;
-    options.resetDelayMs = 300;
-    loader = StartController(options);
-    Start(first.path);
-    sequencer.SetFilePath(second.path);
-    ASSERT_EQ(RunUntilEnd(), DownloadEnd::Success) << host.log.text;
-    EXPECT_GT(loader->WakeUpBytes(), 1);
-    EXPECT_EQ(loader->ReadFlash(0x81000000, 2048), first.Flashed());
-    sequencer.OnStartDownload();
-    ASSERT_EQ(RunUntilEnd(), DownloadEnd::Success) << host.log.text;
-    EXPECT_EQ(loader->ReadFlash(0x81000000, 3072), second.Flashed());
-    EXPECT_EQ(loader->Blocks().size(), 5u);
 }
 
 }  // namespace

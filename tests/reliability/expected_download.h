@@ -1,5 +1,5 @@
-// What the reliability tests share: the wire, flash and log box of a download written out by hand
-// (so they do not take the tool's word for it), the open descriptors, and emulator start-up.
+// What the reliability tests share: the open descriptors, the resident memory, and starting an
+// emulated controller on a line no other test holds.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,37 +7,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "block_crc.h"
-#include "expected_conversation.h"
 #include "pty_boot_loader.h"
 
 namespace rel {
-
-inline const std::string kSuccessLog = kPromptLine + kConnectedLines + kSuccessLine;
-constexpr std::uint32_t kFlashBase = 0x81000000;
-constexpr std::size_t kBlockData = 1024;
-
-// Each block as it must arrive: 1024 image bytes (0xFF past the end) and their CRC-8 as the
-// emulated controller computes it.
-inline std::vector<std::vector<std::uint8_t>> ExpectedBlocks(
-    const std::vector<std::uint8_t>& image) {
-    std::vector<std::vector<std::uint8_t>> blocks;
-    for (std::size_t at = 0; at < image.size(); at += kBlockData) {
-        std::vector<std::uint8_t> block(kBlockData, 0xFF);
-        std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(at),
-                    std::min(kBlockData, image.size() - at), block.begin());
-        block.push_back(sim::BlockCrc8(block.data(), kBlockData));
-        blocks.push_back(std::move(block));
-    }
-    return blocks;
-}
 
 inline std::size_t OpenFileDescriptors() {  // less the iterator's own
     using std::filesystem::directory_iterator;

@@ -1,7 +1,7 @@
 // The serial control over a real pseudo-terminal: bytes unchanged both ways and in order, receive
-// events, stale input dropped at open, ports that cannot be opened, and a line that hangs up.
+// events, stale input dropped at open, a bounded input buffer, a line that hangs up, and the texts
+// that say why a port cannot be opened or was lost.
 #include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <QThread>
-#include <algorithm>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -41,37 +40,31 @@ struct Pty {
         termios raw{};
         ::cfmakeraw(&raw);
         char name[256] = {};
-        if (::openpty(&master, &slave, name, &raw, nullptr) == 0) {
-            path = name;
-            ::fcntl(master, F_SETFL, O_NONBLOCK);
-        }
+        EXPECT_EQ(::openpty(&master, &slave, name, &raw, nullptr), 0);
+        ::fcntl(master, F_SETFL, O_NONBLOCK);
+        path = name;
     }
     ~Pty() { HangUp(); }
     void Write(const Bytes& bytes) const {
-        EXPECT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        EXPECT_EQ(::write(master, bytes.data(), bytes.size()), ssize_t(bytes.size()));
     }
     Bytes Read(std::size_t count) const {
-        Bytes bytes;
+        Bytes bytes(count);
+        std::size_t got = 0;
         PumpUntil([&] {
-            std::uint8_t buffer[4096];
-            const ssize_t got =
-                ::read(master, buffer, std::min(sizeof buffer, count - bytes.size()));
-            bytes.insert(bytes.end(), buffer, buffer + std::max<ssize_t>(got, 0));
-            return bytes.size() >= count;
+            got += std::max<ssize_t>(::read(master, bytes.data() + got, count - got), 0);
+            return got == count;
         });
+        bytes.resize(got);
         return bytes;
     }
-    int SlaveInputQueued() const {
-        int queued = -1;
-        ::ioctl(slave, TIOCINQ, &queued);
-        return queued;
-    }
     // Waits without running the event loop: the kernel hands master writes over a moment later.
-    bool WaitForSlaveInput(int count) const {
-        for (int i = 0; i < 10000 && SlaveInputQueued() < count; ++i) {
+    void WaitForSlaveInput(int count) const {
+        int queued = 0;
+        for (int i = 0; i < 10000 && queued < count; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            ::ioctl(slave, TIOCINQ, &queued);
         }
-        return SlaveInputQueued() >= count;
     }
     void HangUp() {
         ::close(std::exchange(master, -1));
@@ -82,72 +75,45 @@ struct Pty {
     std::string path;
 };
 
-class SerialControl : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_FALSE(pty.path.empty());
-        QObject::connect(&comm, &CMSComm::OnComm, [this] {
-            events.push_back(comm.GetCommEvent());
-            EXPECT_EQ(QThread::currentThread(), comm.thread());
-            if (readInHandler && comm.GetCommEvent() == kComEvReceive) {
-                const Bytes input = comm.GetInput();
-                received.insert(received.end(), input.begin(), input.end());
-            }
-        });
-    }
-    // As the download opens it.
-    bool Open(const std::string& port) {
-        comm.SetCommPort(port);
-        comm.SetSettings("115200,n,8,1");
-        comm.SetRThreshold(1);
-        return comm.SetPortOpen(true);
-    }
-    Bytes Receive(const Bytes& sent) {
+// One port through its life: opened twice with bytes waiting, bytes both ways, writes the driver
+// cannot take at once, input nobody reads, and the line hanging up.
+TEST(SerialControl, APortFromOpeningToHangUp) {
+    Pty pty;
+    CMSComm comm;
+    std::vector<short> events;
+    Bytes received;
+    bool readInHandler = true;
+    QObject::connect(&comm, &CMSComm::OnComm, [&] {
+        events.push_back(comm.GetCommEvent());
+        EXPECT_EQ(QThread::currentThread(), comm.thread());
+        if (readInHandler && comm.GetCommEvent() == kComEvReceive) {
+            const Bytes input = comm.GetInput();
+            received.insert(received.end(), input.begin(), input.end());
+        }
+    });
+    const auto receive = [&](const Bytes& sent) {
         received.clear();
         pty.Write(sent);
         PumpUntil([&] { return received.size() >= sent.size(); });
         return received;
+    };
+    // Bytes that waited before the first opening, and while the port was closed, are dropped.
+    for (int opening = 1; opening <= 2; ++opening) {
+        ASSERT_TRUE(comm.SetPortOpen(false));
+        pty.Write(AllValues(12));
+        pty.WaitForSlaveInput(12);
+        comm.SetCommPort(pty.path);
+        comm.SetSettings("115200,n,8,1");
+        comm.SetRThreshold(1);
+        ASSERT_TRUE(comm.SetPortOpen(true)) << comm.GetLastErrorText();
+        EXPECT_EQ(receive(AllValues(7)), AllValues(7)) << "opening " << opening;
     }
-
-    Pty pty;
-    CMSComm comm;
-    bool readInHandler = true;
-    std::vector<short> events;
-    Bytes received;
-};
-
-TEST_F(SerialControl, EveryByteCrossesUnchangedAndOneReadTakesAllThatWait) {
-    ASSERT_TRUE(Open(pty.path)) << comm.GetLastErrorText();
     // Anything added after a write would show up in front of the next one.
     for (const Bytes& bytes : {Bytes{0xAA}, AllValues(256), AllValues(1025), Bytes{'#'}}) {
         comm.SetOutput(bytes.data(), bytes.size());
         EXPECT_EQ(pty.Read(bytes.size()), bytes) << bytes.size() << " bytes";
     }
-    EXPECT_EQ(Receive(AllValues(300)), AllValues(300));
-    ASSERT_FALSE(events.empty());
-    EXPECT_EQ(events, std::vector<short>(events.size(), kComEvReceive));
-
-    // Unread input fills the control's 1024-byte input buffer and no more: a line that keeps
-    // sending while nobody reads cannot grow the program's memory. The rest waits in the driver.
-    readInHandler = false;
-    events.clear();
-    pty.Write(AllValues(3000));
-    ASSERT_TRUE(PumpUntil([&] { return !events.empty() && comm.GetInBufferCount() >= 1024; }));
-    PumpFor(200);
-    EXPECT_EQ(comm.GetInBufferCount(), 1024u);
-    EXPECT_EQ(comm.GetInput(), AllValues(1024));
-    Bytes rest;
-    ASSERT_TRUE(PumpUntil([&] {
-        const Bytes input = comm.GetInput();
-        rest.insert(rest.end(), input.begin(), input.end());
-        return rest.size() >= 3000 - 1024;
-    }));
-    const Bytes all = AllValues(3000);
-    EXPECT_EQ(rest, Bytes(all.begin() + 1024, all.end()));
-}
-
-TEST_F(SerialControl, WritesTheDriverCannotTakeAtOnceGoOutLaterInOrder) {
-    ASSERT_TRUE(Open(pty.path)) << comm.GetLastErrorText();
+    EXPECT_EQ(receive(AllValues(300)), AllValues(300));
     // Far more than a pseudo-terminal buffers while nobody reads: the driver takes part of the
     // first write, the rest waits, and the later writes must queue behind it.
     Bytes expected;
@@ -156,36 +122,43 @@ TEST_F(SerialControl, WritesTheDriverCannotTakeAtOnceGoOutLaterInOrder) {
         expected.insert(expected.end(), bytes.begin(), bytes.end());
     }
     EXPECT_EQ(pty.Read(expected.size()), expected);
-    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(events, std::vector<short>(events.size(), kComEvReceive));
+
+    // Unread input fills the control's 1024-byte input buffer and no more: a line that keeps
+    // sending while nobody reads cannot grow the program's memory. The rest waits in the driver.
+    readInHandler = false;
+    pty.Write(AllValues(3000));
+    ASSERT_TRUE(PumpUntil([&] { return comm.GetInBufferCount() >= 1024; }));
+    PumpFor(200);
+    EXPECT_EQ(comm.GetInBufferCount(), 1024u);
+    Bytes all = comm.GetInput();
+    ASSERT_TRUE(PumpUntil([&] {
+        const Bytes input = comm.GetInput();
+        all.insert(all.end(), input.begin(), input.end());
+        return all.size() >= 3000;
+    }));
+    EXPECT_EQ(all, AllValues(3000));
+
+    // A write that meets the hung-up line before the control has noticed, then another: a hung-up
+    // line keeps reporting errors, and only one line-lost event may come of them.
+    events.clear();
+    pty.HangUp();
+    comm.SetOutput(Bytes{0xAA}.data(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return !events.empty(); }));
+    comm.SetOutput(Bytes{0xAA}.data(), 1);
+    PumpFor(300);
+    EXPECT_EQ(events, std::vector<short>{kComEvLineLost});
+    EXPECT_FALSE(comm.GetPortOpen());
+    const std::string text = comm.GetLastErrorText();
+    EXPECT_EQ(text.rfind("The serial line to " + pty.path + " was lost: ", 0), 0u) << text;
+    EXPECT_NE(text.find("(adapter unplugged"), std::string::npos) << text;
 }
 
-TEST_F(SerialControl, OpeningDiscardsBytesThatWaitedBefore) {
-    // Before the first opening, and while the port was closed between two downloads.
-    for (int opening = 1; opening <= 2; ++opening) {
-        SCOPED_TRACE(opening);
-        ASSERT_TRUE(comm.SetPortOpen(false));
-        pty.Write(AllValues(12));
-        ASSERT_TRUE(pty.WaitForSlaveInput(12));
-        ASSERT_TRUE(Open(pty.path)) << comm.GetLastErrorText();
-        EXPECT_EQ(Receive(AllValues(7)), AllValues(7));
-    }
-}
-
-TEST_F(SerialControl, RefusedOpenNamesThePortAndTheReason) {
+TEST(SerialControl, RefusedOpenNamesThePortAndTheReason) {
+    Pty pty, free;
+    CMSComm comm;
+    QObject::connect(&comm, &CMSComm::OnComm, [] { ADD_FAILURE() << "an event from no port"; });
     const std::string cannot = "Cannot open the serial port ";
-    // Settings the line cannot take are refused with the system's reason: a pseudo-terminal runs
-    // 8 data bits only. Nothing is read from a port that did not open.
-    comm.SetCommPort(pty.path);
-    comm.SetSettings("115200,n,7,1");
-    EXPECT_FALSE(comm.SetPortOpen(true));
-    EXPECT_EQ(
-        comm.GetLastErrorText().rfind(
-            cannot + pty.path + ": the line settings \"115200,n,7,1\" are not supported: ", 0),
-        0u)
-        << comm.GetLastErrorText();
-    pty.Write({':', 'O', 'K', '#'});
-    EXPECT_TRUE(comm.GetInput().empty());
-
     CMSComm holder;  // keeps the pseudo-terminal busy
     holder.SetCommPort(pty.path);
     ASSERT_TRUE(holder.SetPortOpen(true)) << holder.GetLastErrorText();
@@ -199,7 +172,6 @@ TEST_F(SerialControl, RefusedOpenNamesThePortAndTheReason) {
     // Port, settings, and the text, or how it starts where the system gives the reason.
     const std::tuple<std::string, std::string, std::string> table[] = {
         {"/dev/afd-no-such-port", "115200,n,8,1", cannot + "/dev/afd-no-such-port" + noSuchPort},
-#if defined(__linux__)
         {"COM200", "115200,n,8,1", cannot + "COM200 (/dev/ttyS199)" + noSuchPort},
         {"com12", "115200,n,8,1", cannot + "com12 (/dev/ttyS11)" + noSuchPort},
         // Names that are no numbered port are plain names like any other.
@@ -209,18 +181,20 @@ TEST_F(SerialControl, RefusedOpenNamesThePortAndTheReason) {
         {"COM1000", "115200,n,8,1", cannot + "COM1000 (/dev/COM1000)" + noSuchPort},
         {"COM1x", "115200,n,8,1", cannot + "COM1x (/dev/COM1x)" + noSuchPort},
         {"CON12", "115200,n,8,1", cannot + "CON12 (/dev/CON12)" + noSuchPort},
-#endif
+        // A plain name is looked up under /dev, and the text says so.
+        {"afd-no-such-port", "115200,n,8,1",
+         cannot + "afd-no-such-port (/dev/afd-no-such-port)" + noSuchPort},
         {"/dev/null", "115200,n,8,1", cannot + "/dev/null: "},
         {"/dev/null", "115200,q,8,1",
          cannot + "/dev/null: the line settings \"115200,q,8,1\" are not valid (expected "
                   "baud,parity,data bits,stop bits such as \"115200,n,8,1\")."},
+        // A pseudo-terminal runs 8 data bits only.
+        {free.path, "115200,n,7,1",
+         cannot + free.path + ": the line settings \"115200,n,7,1\" are not supported: "},
         {pty.path, "115200,n,8,1",
          cannot + pty.path + ": another program is using it; close that program."},
         {link, "115200,n,8,1",
          cannot + link + " (" + pty.path + "): another program is using it; close that program."},
-        // A plain name is looked up under /dev, and the text says so.
-        {"afd-no-such-port", "115200,n,8,1",
-         cannot + "afd-no-such-port (/dev/afd-no-such-port)" + noSuchPort},
         // Raw mode would wreck the user's own terminal.
         {"/dev/tty", "115200,n,8,1",
          cannot + "/dev/tty: it is the terminal this program runs in, not a serial port; name the "
@@ -232,13 +206,15 @@ TEST_F(SerialControl, RefusedOpenNamesThePortAndTheReason) {
         EXPECT_FALSE(comm.SetPortOpen(true)) << port;
         EXPECT_FALSE(comm.GetPortOpen());
         EXPECT_EQ(comm.GetLastErrorText().rfind(text, 0), 0u) << comm.GetLastErrorText();
+        pty.Write({':', 'O', 'K', '#'});
+        EXPECT_TRUE(comm.GetInput().empty());
     }
-    EXPECT_TRUE(events.empty());
 }
 
-TEST(PortErrorText, PermissionDeniedNamesTheGroupThatWouldHelp) {
+// Permission denied names the group that would help; a lost line says how the system told it.
+TEST(PortErrorText, PermissionDeniedAndLineLoss) {
     const std::string head = "Cannot open the serial port COM3 (/dev/ttyS2): permission denied";
-    const std::pair<DeviceOwner, std::string> table[] = {
+    const std::pair<DeviceOwner, std::string> owners[] = {
         {{"root", "dialout"},
          "; add your user to the dialout group (sudo usermod -aG dialout $USER) and log in "
          "again."},
@@ -247,44 +223,23 @@ TEST(PortErrorText, PermissionDeniedNamesTheGroupThatWouldHelp) {
          "-aG uucp $USER) and log in again, or ask ann for access."},
         {{"", ""}, "."},
     };
-    for (const auto& [owner, tail] : table) {
+    for (const auto& [owner, tail] : owners) {
         EXPECT_EQ(
             PortOpenErrorText("COM3", "/dev/ttyS2", PortOpenFailure::PermissionDenied, "", owner),
             head + tail);
     }
-}
-
-// What the log box says when the line goes, for each way the system reports it.
-TEST(PortErrorText, LineLossSaysWhatHappened) {
-    const std::pair<QSerialPort::SerialPortError, std::string> table[] = {
+    const std::pair<QSerialPort::SerialPortError, std::string> losses[] = {
         {QSerialPort::ResourceError, "the device is gone (adapter unplugged?)"},
         {QSerialPort::ReadError, "reading from it failed (adapter unplugged or line hung up)"},
         {QSerialPort::WriteError, "writing to it failed (adapter unplugged or line hung up)"},
         {QSerialPort::UnknownError, "unknown error"},
     };
-    for (const auto& [error, reason] : table) {
+    for (const auto& [error, reason] : losses) {
         EXPECT_EQ(LineLostText("COM3", LineLossReason(error)),
                   "The serial line to COM3 was lost: " + reason);
     }
     EXPECT_EQ(LineLostText("COM3", "Input/output error. "),
               "The serial line to COM3 was lost: Input/output error");
-}
-
-TEST_F(SerialControl, HangUpRaisesOneLineLostEventAndClosesThePort) {
-    ASSERT_TRUE(Open(pty.path)) << comm.GetLastErrorText();
-    pty.HangUp();
-    // A write that meets the hung-up line before the control has noticed.
-    comm.SetOutput(Bytes{0xAA}.data(), 1);
-    ASSERT_TRUE(PumpUntil([&] { return !events.empty(); }));
-    // A hung-up line keeps reporting errors; none may come through again, and the wake-up tick
-    // writing to the closed port must stay harmless.
-    comm.SetOutput(Bytes{0xAA}.data(), 1);
-    PumpFor(300);
-    EXPECT_EQ(events, std::vector<short>{kComEvLineLost});
-    EXPECT_FALSE(comm.GetPortOpen());
-    const std::string text = comm.GetLastErrorText();
-    EXPECT_EQ(text.rfind("The serial line to " + pty.path + " was lost: ", 0), 0u) << text;
-    EXPECT_NE(text.find("(adapter unplugged"), std::string::npos) << text;
 }
 
 }  // namespace

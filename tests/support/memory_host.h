@@ -5,18 +5,20 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "download_host.h"
 
 class CMemoryPort : public ICommPort {
 public:
-    void SetCommPort(const std::string& portName) override { portNameSet = portName; }
-    void SetSettings(const std::string& value) override { settings = value; }
-    void SetRThreshold(short value) override { rThreshold = value; }
-    void SetInputMode(long value) override { inputMode = value; }
-    void SetInputLen(short value) override { inputLen = value; }
-    void SetOutBufferSize(short value) override { outBufferSize = value; }
+    // The line settings only matter on a real line.
+    void SetCommPort(const std::string& /*portName*/) override {}
+    void SetSettings(const std::string& /*settings*/) override {}
+    void SetRThreshold(short /*threshold*/) override {}
+    void SetInputMode(long /*mode*/) override {}
+    void SetInputLen(short /*length*/) override {}
+    void SetOutBufferSize(short /*size*/) override {}
     bool GetPortOpen() const override { return open; }
     bool SetPortOpen(bool value) override {
         if (value && refuseOpen) {
@@ -24,7 +26,6 @@ public:
         }
         open = value;
         if (value) {
-            ++opens;
             input.clear();
         }
         return true;
@@ -33,23 +34,20 @@ public:
     short GetCommEvent() const override { return event; }
     std::vector<std::uint8_t> GetInput() override {
         ++reads;
-        std::vector<std::uint8_t> bytes;
-        bytes.swap(input);
-        return bytes;
+        return std::exchange(input, {});
     }
     void SetOutput(const std::uint8_t* data, std::size_t size) override {
-        writes.emplace_back(data, data + size);
+        lastWrite.assign(data, data + size);
         wire.insert(wire.end(), data, data + size);
     }
 
-    std::string portNameSet, settings, errorText;
-    short rThreshold = 0, inputLen = -1, outBufferSize = 0, event = 0;
-    long inputMode = 0;
+    std::string errorText;
+    short event = 0;
     bool open = false, refuseOpen = false;
-    int opens = 0, reads = 0;
-    std::vector<std::uint8_t> input;                // waiting to be read
-    std::vector<std::vector<std::uint8_t>> writes;  // each SetOutput call
-    std::vector<std::uint8_t> wire;                 // everything written, in order
+    int reads = 0;
+    std::vector<std::uint8_t> input;      // waiting to be read
+    std::vector<std::uint8_t> lastWrite;  // the last SetOutput call
+    std::vector<std::uint8_t> wire;       // everything written, in order
 };
 
 class CMemoryLog : public IDownloadLog {
@@ -65,10 +63,8 @@ class CMemoryProgress : public IProgress {
 public:
     void SetRange(int lower, int upper) override { ranges.emplace_back(lower, upper); }
     int SetPos(int pos) override {
-        const int old = position;
-        position = pos;
         positions.push_back(pos);
-        return old;
+        return std::exchange(position, pos);
     }
     int position = 0;
     std::vector<std::pair<int, int>> ranges;

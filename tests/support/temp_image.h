@@ -3,7 +3,6 @@
 
 #include <unistd.h>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,16 +12,12 @@
 class CTempImage {
 public:
     explicit CTempImage(std::size_t size, std::uint32_t seed = 7) {
-        std::uint32_t x = seed;
-        for (std::size_t i = 0; i < size; ++i) {
+        for (std::uint32_t x = seed; bytes.size() < size;) {
             x = x * 1103515245u + 12345u;
             bytes.push_back(static_cast<std::uint8_t>(x >> 16));
         }
         char name[] = "/tmp/afd-image-XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd >= 0) {
-            close(fd);
-        }
+        ::close(::mkstemp(name));
         path = name;
         Write(bytes);
     }
@@ -34,9 +29,9 @@ public:
     CTempImage& operator=(const CTempImage&) = delete;
 
     void Write(const std::vector<std::uint8_t>& content) const {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(content.data()),
-                  static_cast<std::streamsize>(content.size()));
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(content.data()),
+                   static_cast<std::streamsize>(content.size()));
     }
 
     // The image as the flash must hold it: the bytes, then 0xFF up to the end of the last block.
