@@ -1,20 +1,22 @@
-// What the user reads and how big it is drawn: every fixed text of the main window, the About box,
-// the port question and the port error box verbatim, the dialogs' 9-point font, and their sizes
-// in pixels against dialog units worked out here from a 9-point font of their own.
+// Every fixed text, caption, font and size of the main window and the About box, verbatim, with
+// the pixel sizes worked out here from dialog units of a 9-point font of the test's own.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
-#include <QInputDialog>
-#include <QMessageBox>
-#include <QTest>
+#include <QDebug>
 #include <cmath>
-#include <memory>
+#include <ostream>
 
 #include "about_dlg.h"
 #include "flash_downloader_dlg.h"
-#include "modal_watcher.h"
 #include "widget_test_helpers.h"
+
+void PrintTo(const QVariant& value, std::ostream* os) {
+    QString text;
+    QDebug(&text) << value;
+    *os << text.toStdString();
+}
 
 namespace {
 
@@ -32,111 +34,86 @@ QRect Pixels(int x, int y, int width, int height) {
                  std::lround(height * cy / 8));
 }
 
-QString TextOf(const QWidget* widget) {
-    return widget->property("text").toString();
-}
-
-TEST(WindowTexts, MainWindowTextsFontAndSize) {
+TEST(WindowTexts, EveryTextFontAndSizeOfTheMainWindowAndTheAboutBox) {
     CFlashDownloaderDlg dlg;
-    EXPECT_EQ(dlg.windowTitle(), "Altrevo Flash Downloader V1.0");
-    EXPECT_EQ(dlg.font().pointSize(), 9);
-    EXPECT_EQ(dlg.size(), Pixels(0, 0, 320, 200).size());
-
-    const struct {
-        const char* name;
-        const char* text;
-        bool shown;
-    } buttons[] = {{"IDC_OPEN_FILE", "Open Data File", true},
-                   {"IDC_START_DOWNLOAD", "Start Download", true},
-                   {"IDOK", "??", false},
-                   {"IDCANCEL", "??", false}};
-    for (const auto& b : buttons) {
-        const QWidget* button = FindControl(dlg, b.name);
-        ASSERT_NE(button, nullptr) << b.name;
-        EXPECT_EQ(TextOf(button), b.text) << b.name;
-        EXPECT_EQ(button->isVisibleTo(&dlg), b.shown) << b.name;
-        EXPECT_EQ(button->font().pointSize(), 9) << b.name;
-    }
+    const auto control = [&dlg](const char* name) { return FindControl(dlg, name); };
+    const auto* ports = FindControl<QComboBox>(dlg, "IDC_PORT_COMBO");
     QStringList labels;
+    const QLabel* logo = nullptr;  // the one label without text
     for (const QLabel* label : dlg.findChildren<QLabel*>()) {
-        if (!label->text().isEmpty()) {
+        if (label->text().isEmpty()) {
+            logo = label;
+        } else {
             labels << label->text();
-        } else {  // the logo, scaled into its box
-            const QRect box = Pixels(153, 7, 160, 47);
-            const QSize logo = label->pixmap().size();
-            EXPECT_EQ(label->geometry(), box);
-            EXPECT_TRUE(logo.width() == box.width() || logo.height() == box.height()) << "fits";
-            EXPECT_TRUE(logo.width() <= box.width() && logo.height() <= box.height()) << "fits";
         }
     }
-    EXPECT_EQ(labels, QStringList{"Serial Port:"});
+    ASSERT_NE(logo, nullptr);
+    const QSize logoBox = Pixels(153, 7, 160, 47).size();
+    const QAction* about = dlg.actions().value(0);
 
-    // The About entry: on the window's context menu and on F1.
-    const QList<QAction*> actions = dlg.actions();
-    ASSERT_EQ(actions.size(), 1);
-    EXPECT_EQ(actions[0]->text(), "About Altrevo FLASH DOWNLOADER(&A)...");
-    EXPECT_EQ(actions[0]->shortcut(), QKeySequence(Qt::Key_F1));
-#ifndef Q_OS_WIN
-    EXPECT_EQ(dlg.contextMenuPolicy(), Qt::ActionsContextMenu);
-#endif
-}
+    CAboutDlg box(&dlg);
+    QList<QLabel*> lines = box.findChildren<QLabel*>();  // the product line, the icon, the second
+    std::sort(lines.begin(), lines.end(), [](auto* a, auto* b) { return a->y() < b->y(); });
+    const auto* ok = FindControl<QPushButton>(box, "IDOK");
+    ASSERT_TRUE(lines.size() == 3 && about != nullptr && ok != nullptr);
 
-TEST(WindowTexts, AboutBoxTextsFontAndLayout) {
-    CFlashDownloaderDlg owner;
-    CAboutDlg about(&owner);
-    EXPECT_EQ(about.windowTitle(), "About Altrevo Flash Downloader");
-    EXPECT_EQ(about.font().pointSize(), 9);
-    EXPECT_EQ(about.size(), Pixels(0, 0, 235, 55).size());
-    QList<QLabel*> labels = about.findChildren<QLabel*>();
-    std::sort(labels.begin(), labels.end(),
-              [](const QLabel* a, const QLabel* b) { return a->y() < b->y(); });
-    ASSERT_EQ(labels.size(), 3);
-    // The product line first, then the icon, then the second line.
-    EXPECT_EQ(labels[0]->text(), "Altrevo Flash Downloader V1.0");
-    EXPECT_EQ(labels[0]->textFormat(), Qt::PlainText);  // an ampersand shows as itself
-    EXPECT_EQ(labels[0]->geometry(), Pixels(40, 10, 119, 8));
-    EXPECT_EQ(labels[1]->geometry(), QRect(Pixels(11, 17, 0, 0).topLeft(), QSize(32, 32)));
-    EXPECT_EQ(labels[1]->pixmap().size(), QSize(32, 32));
-    EXPECT_EQ(labels[2]->text(), "Firmware download for hand controllers");
-    EXPECT_EQ(labels[2]->geometry(), Pixels(40, 25, 181, 8));
-    const auto* ok = FindControl<QPushButton>(about, "IDOK");
-    ASSERT_NE(ok, nullptr);
-    EXPECT_EQ(ok->text(), "OK");
-    EXPECT_TRUE(ok->isDefault());
-    EXPECT_EQ(ok->geometry(), Pixels(178, 7, 50, 14));
-}
-
-// The question behind "Other port...", and the box that says a port cannot be opened.
-TEST(WindowTexts, PortQuestionAndPortErrorBox) {
-    CFlashDownloaderDlg dlg;
-    dlg.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    CModalWatcher asked([](QWidget* modal) {
-        auto* question = qobject_cast<QInputDialog*>(modal);
-        ASSERT_NE(question, nullptr) << modal->metaObject()->className();
-        EXPECT_EQ(question->windowTitle(), "Other port...");
-        EXPECT_EQ(question->labelText(),
-                  "Port name or device path (for example COM12, /dev/ttyUSB0 or the emulator's "
-                  "/dev/pts/N):");
-        question->setTextValue(QStringLiteral("/dev/afd-no-such-port"));
-        question->accept();
-    });
-    const QString typed = CFlashDownloaderDlg::AskPortName(&dlg);
-    EXPECT_EQ(asked.acted, 1);
-    EXPECT_EQ(typed, "/dev/afd-no-such-port");
-
-    FindControl<QComboBox>(dlg, "IDC_PORT_COMBO")->setCurrentIndex(dlg.AddPortEntry(typed, {}));
-    FindControl<QPushButton>(dlg, "IDC_START_DOWNLOAD")->click();
-    auto* box = dlg.findChild<QMessageBox*>();
-    ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(SpinUntil([box] { return box->isVisible(); }));
-    EXPECT_EQ(box->windowTitle(), "Altrevo Flash Downloader");
-    EXPECT_EQ(box->icon(), QMessageBox::Warning);
-    EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
-    EXPECT_EQ(box->text(),
-              "Cannot open the serial port /dev/afd-no-such-port: no such port; check the port "
-              "name and that the adapter is plugged in.");
-    box->button(QMessageBox::Ok)->click();
+    const struct {
+        const char* what;
+        QVariant seen, expected;
+    } rows[] = {
+        {"title", dlg.windowTitle(), "Altrevo Flash Downloader V1.0"},
+        {"font", dlg.font().pointSize(), 9},
+        {"size", dlg.size(), Pixels(0, 0, 320, 200).size()},
+        {"fixed size", dlg.maximumSize(), Pixels(0, 0, 320, 200).size()},
+        {"small icon", dlg.windowIcon().availableSizes().contains(QSize(16, 16)), true},
+        {"labels", labels, QStringList{"Serial Port:"}},
+        {"port list", ports->geometry(),
+         Pixels(67, 13, 64, 0).adjusted(0, 0, 0, ports->sizeHint().height())},
+        {"Open Data File", control("IDC_OPEN_FILE")->property("text"), "Open Data File"},
+        {"Open Data File place", control("IDC_OPEN_FILE")->geometry(), Pixels(7, 41, 81, 14)},
+        {"Start Download", control("IDC_START_DOWNLOAD")->property("text"), "Start Download"},
+        {"Start Download place", control("IDC_START_DOWNLOAD")->geometry(), Pixels(7, 81, 81, 14)},
+        // A default button draws itself as active; only a focused one may look so.
+        {"Open Data File default", control("IDC_OPEN_FILE")->property("default"), false},
+        {"Start Download default", control("IDC_START_DOWNLOAD")->property("default"), false},
+        {"hidden OK", control("IDOK")->isVisibleTo(&dlg), false},
+        {"hidden Cancel", control("IDCANCEL")->isVisibleTo(&dlg), false},
+        {"path box", control("IDC_FILE_PATH")->geometry(), Pixels(7, 61, 306, 14)},
+        {"log box", control("IDC_LOG")->geometry(), Pixels(7, 101, 306, 74)},
+        {"progress bar", control("IDC_PROGRESS")->geometry(), Pixels(7, 179, 306, 14)},
+        {"progress label", control("IDC_PROGRESS")->property("text"), "0%"},
+        {"logo place", logo->geometry(), QRect(Pixels(153, 7, 0, 0).topLeft(), logoBox)},
+        {"logo fits", logoBox.expandedTo(logo->pixmap().size()), logoBox},
+        {"logo fills",
+         logo->pixmap().width() == logoBox.width() || logo->pixmap().height() == logoBox.height(),
+         true},
+        {"port list's name", ports->accessibleName(), "Serial Port"},
+        {"Open Data File's name", control("IDC_OPEN_FILE")->accessibleName(), "Open Data File"},
+        {"path box's name", control("IDC_FILE_PATH")->accessibleName(), "Data file"},
+        {"Start Download's name", control("IDC_START_DOWNLOAD")->accessibleName(),
+         "Start Download"},
+        {"log box's name", control("IDC_LOG")->accessibleName(), "Log"},
+        {"progress bar's name", control("IDC_PROGRESS")->accessibleName(), "Progress"},
+        {"About entry", about->text(), "About Altrevo FLASH DOWNLOADER(&A)..."},
+        {"About key", about->shortcut(), QKeySequence(Qt::Key_F1)},
+        {"About on the context menu", dlg.contextMenuPolicy() == Qt::ActionsContextMenu, true},
+        {"About title", box.windowTitle(), "About Altrevo Flash Downloader"},
+        {"About font", box.font().pointSize(), 9},
+        {"About size", box.size(), Pixels(0, 0, 235, 55).size()},
+        {"product line", lines.value(0)->text(), "Altrevo Flash Downloader V1.0"},
+        {"product line place", lines.value(0)->geometry(), Pixels(40, 10, 119, 8)},
+        {"icon place", lines.value(1)->geometry(),
+         QRect(Pixels(11, 17, 0, 0).topLeft(), QSize(32, 32))},
+        {"icon", lines.value(1)->pixmap().size(), QSize(32, 32)},
+        {"second line", lines.value(2)->text(), "Firmware download for hand controllers"},
+        {"second line place", lines.value(2)->geometry(), Pixels(40, 25, 181, 8)},
+        {"OK", ok->text(), "OK"},
+        {"OK default", ok->isDefault(), true},
+        {"OK place", ok->geometry(), Pixels(178, 7, 50, 14)},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.seen, row.expected) << row.what;
+    }
 }
 
 }  // namespace

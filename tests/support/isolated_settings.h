@@ -18,8 +18,6 @@ public:
         }
     }
     ~CIsolatedSettings() { s_folder.clear(); }
-    CIsolatedSettings(const CIsolatedSettings&) = delete;
-    CIsolatedSettings& operator=(const CIsolatedSettings&) = delete;
 
     // Forgets every setting kept so far, so that one test doesn't see what another chose.
     static void ForgetAll() {
