@@ -129,7 +129,7 @@ TEST(LabelledProgressCtrl, FromBeforeItsWindowThroughARunOfPositionsAndLabels) {
         EXPECT_EQ(value->currentValue().toInt(), step.read);
         const QImage picture = Picture(bar);
         if (step.fillWidth < 0) {
-            EXPECT_EQ(picture.pixelColor(0, 0), QColor(Qt::magenta));  // as a paint starts there
+            EXPECT_EQ(picture.pixelColor(0, 0), QColor(Qt::magenta));  // a paint would cover it
             continue;
         }
         // The bottom rows, which text never reaches: the border, bar colour, then track colour.
