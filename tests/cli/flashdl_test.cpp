@@ -239,10 +239,11 @@ struct EndCase {
 TEST(Download, EndedBySignalOrClosedOutputCleansUp) {
     const CTempImage image(3000);
     const EndCase cases[] = {
-        {SIGHUP, "--port PORT IMAGE", "(SIGHUP); stopping the download.", ""},
+        {SIGHUP, "--port PORT IMAGE",
+         "the terminal or the session was closed (SIGHUP); stopping the download.", ""},
         {SIGHUP, "--simulate", "(SIGHUP); stopping the download.", ""},
-        {SIGQUIT, "--port PORT IMAGE", "(SIGQUIT); stopping the download.", ""},
-        {SIGTERM, "--simulate", "(SIGTERM); stopping the download.", ""},
+        {SIGQUIT, "--port PORT IMAGE", "asked to quit (SIGQUIT); stopping the download.", ""},
+        {SIGTERM, "--simulate", "asked to end (SIGTERM); stopping the download.", ""},
         {0, "--port PORT IMAGE", "the standard output was closed; stopping the download.", ""},
         {SIGINT, "--json --port PORT --port /dev/afd-no-such-port IMAGE",
          "interrupted; stopping the downloads.", R"("result":"stopped")"},
