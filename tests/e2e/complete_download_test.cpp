@@ -32,7 +32,7 @@ struct PtyDownload {
         download.Start(loader.SlavePath(), imagePath);
         // Every start opens the line before it looks at the image.
         EXPECT_EQ(loader.LineSettings(), sim::kBootLoaderLine);
-        end = download.RunUntilEnd(60000);
+        end = download.RunUntilEnd(30000);  // a mere hang guard
     }
     // After an end the buttons work again and nothing more goes out, not even a wake-up tick.
     void ExpectIdleAfterEnd() {
@@ -114,7 +114,7 @@ TEST(EndToEnd, OutOfOrderRepliesResetTheDownload) {
     for (const auto& [atCommand, reply] : table) {
         SCOPED_TRACE(::testing::Message() << reply << " at command " << atCommand);
         PtyDownload run(image.path, {FaultKind::ErrorReply, atCommand, reply});
-        EXPECT_EQ(run.end, DownloadEnd::Unrecognised) << run.download.LogText();
+        ASSERT_EQ(run.end, DownloadEnd::Unrecognised) << run.download.LogText();
         EXPECT_EQ(run.download.LogText(), kCheckDevicesLine);
         run.ExpectIdleAfterEnd();
         EXPECT_EQ(run.loader.Commands(),
@@ -135,7 +135,7 @@ TEST(EndToEnd, NoUsableImageSaysWhyAndSendsNothing) {
     for (const auto& [path, reason] : table) {
         SCOPED_TRACE(path);
         PtyDownload run(path);
-        EXPECT_EQ(run.end, DownloadEnd::NoImage);
+        ASSERT_EQ(run.end, DownloadEnd::NoImage);
         EXPECT_EQ(run.download.LogText(), kNoDataFileLine + reason);
         EXPECT_TRUE(run.download.ProgressRecords().empty());
         run.ExpectIdleAfterEnd();
