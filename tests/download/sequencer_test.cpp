@@ -135,6 +135,24 @@ TEST(Sequencer, AReplyTimeOutEndsTheDownloadAndSaysHowLongItWaited) {
     }
 }
 
+// A wake-up byte already on its way when ":OK#" came brings a second ":OK#": the version is asked
+// for again, and the second version reply, once the erase has begun, erases nothing more.
+TEST(Sequencer, ALateSecondOkAsksForTheVersionAgainAndTheDownloadGoesOn) {
+    const CTempImage image(2000);
+    Download d(image.path);
+    d.Step();
+    d.Step();
+    d.Receive(":OK#");
+    d.Step();  // the version reply: the first erase goes out
+    d.Receive(":English Ver1.0#");
+    d.Run();
+    d.ExpectEnd(DownloadEnd::Success, kSuccessLog);
+    std::vector<std::uint8_t> expected = Download(image.path).Run();
+    const std::string request = ":GET_VER00#";
+    expected.insert(expected.begin() + 1 + request.size(), request.begin(), request.end());
+    EXPECT_TRUE(d.host.port.wire == expected);
+}
+
 // Two downloads in one process, their events interleaved as two ports' events are in flashdl,
 // together and one sending blocks while the other erases: each sends what it sends alone.
 TEST(Sequencer, InterleavedDownloadsEachSendTheirOwnImage) {

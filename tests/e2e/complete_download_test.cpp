@@ -5,7 +5,6 @@
 // progress bar and buttons show.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -25,8 +24,8 @@ constexpr int kFirstData = DataCommandIndexOfBlock(1);
 
 // One download against an emulated controller on a fresh pseudo-terminal, run to its end.
 struct PtyDownload {
-    PtyDownload(const std::string& imagePath, FaultPlan fault = {}, int replyLatencyUs = 0)
-        : loader(EmulatorOptions{0, false, replyLatencyUs, std::move(fault)}) {
+    explicit PtyDownload(const std::string& imagePath, FaultPlan fault = {})
+        : loader(EmulatorOptions{0, false, 0, std::move(fault)}) {
         std::string error;
         EXPECT_TRUE(loader.Start(&error)) << error;  // else the port is refused: a quick end
         download.Start(loader.SlavePath(), imagePath);
@@ -53,30 +52,20 @@ TEST(EndToEnd, CompleteDownloadsOfEveryAwkwardSizeAndOverAnOddLine) {
     for (const std::size_t bytes : {0, 1023, 1024, 1025, 2048, 2500, 100 * 1024, 400 * 1024}) {
         table.push_back({bytes, {}});
     }
-    // A reply in two reads, or followed by a zero byte and junk, and a late second ":OK#".
+    // A reply in two reads, or followed by a zero byte and junk.
     for (const auto& [quirk, at] : {std::pair{K::SplitReply, 0},
                                     {K::SplitReply, kFirstData},
                                     {K::ZeroAfterReply, 0},
-                                    {K::ZeroAfterReply, kFirstData + 1},
-                                    {K::LateSecondOk, 0}}) {
+                                    {K::ZeroAfterReply, kFirstData + 1}}) {
         table.push_back({kImageBytes, {quirk, at, "", 3}});
     }
     for (const auto& [bytes, quirk] : table) {
         SCOPED_TRACE(::testing::Message() << bytes << " bytes, quirk " << int(quirk.kind));
         const CTempImage image(bytes);
-        // Like a USB adapter's latency timer, which keeps the late ":OK#" and the version reply
-        // apart: read together, they are no reply the boot loader sends.
-        const bool late = quirk.kind == K::LateSecondOk;
-        PtyDownload run(image.path, quirk, late ? 30000 : 0);
+        PtyDownload run(image.path, quirk);
         ASSERT_EQ(run.end, DownloadEnd::Success) << run.download.LogText();
         run.ExpectIdleAfterEnd();
-        std::vector<std::string> sent = run.loader.Commands();
-        if (late) {  // the second version request this brings must not bring a second erase
-            const auto again = std::find(sent.begin() + 1, sent.end(), ":GET_VER00#");
-            ASSERT_NE(again, sent.end());
-            sent.erase(again);
-        }
-        EXPECT_EQ(sent, ExpectedCommands(bytes));
+        EXPECT_EQ(run.loader.Commands(), ExpectedCommands(bytes));
         const std::vector<std::uint8_t> flashed = image.Flashed();
         EXPECT_EQ(run.loader.ReadFlash(0x81000000, flashed.size()), flashed);
 
