@@ -11,14 +11,27 @@ else()
 endif()
 include(GoogleTest)
 
-# afd_add_test(<name> SOURCES <files...> LIBS <targets...> [GUI])
-# GUI tests run on the offscreen platform so they need no display.
+# afd_add_test(<name> SOURCES <files...> LIBS <targets...> [GUI] [QT_MAIN CORE|WIDGETS])
+# GUI: the sources bring their own main. QT_MAIN: the shared main runs the tests inside a
+# QCoreApplication, or a headless QApplication with the user's settings kept out of reach.
+# Either way they run on the offscreen platform so they need no display.
 function(afd_add_test name)
-    cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "GUI" "QT_MAIN" "SOURCES;LIBS" ${ARGN})
+    if(ARG_QT_MAIN)
+        list(APPEND ARG_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/qt_test_main.cpp)
+    endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest afd_warnings)
-    if(NOT ARG_GUI)
+    if(ARG_QT_MAIN STREQUAL "WIDGETS")
+        target_link_libraries(${name} PRIVATE Qt6::Widgets)
+        target_compile_definitions(${name} PRIVATE AFD_TEST_WIDGETS)
+    elseif(ARG_QT_MAIN)
+        target_link_libraries(${name} PRIVATE Qt6::Core)
+    elseif(NOT ARG_GUI)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
+    endif()
+    if(ARG_QT_MAIN)
+        target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
     endif()
     if(CMAKE_CROSSCOMPILING)
         # The programs cannot be asked for their cases at build time; each runs as one test,
