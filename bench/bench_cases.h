@@ -23,6 +23,7 @@ public:
     void RunUnpaced();
     void RunFlashdl();
     void RunGui();
+    void RunSoak();
     void RunParallel();
     void RunCrc();
 

@@ -6,8 +6,8 @@
 namespace bench {
 
 const std::vector<std::string>& CaseNames() {
-    static const std::vector<std::string> names = {"paced", "latency",  "unpaced", "flashdl",
-                                                   "gui",   "parallel", "crc"};
+    static const std::vector<std::string> names = {"paced", "latency", "unpaced",  "flashdl",
+                                                   "gui",   "soak",    "parallel", "crc"};
     return names;
 }
 
@@ -27,6 +27,7 @@ void ApplySmoke(BenchConfig* config) {
     config->parallelBytes = 2 * 1024;
     config->repaintSweeps = 1;
     config->buttonPaints = 50;
+    config->soakDownloads = 20;
     config->crcSeconds = 0.05;
 }
 

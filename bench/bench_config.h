@@ -28,6 +28,7 @@ struct BenchConfig {
     int parallelControllers = 4;
     int repaintSweeps = 10;
     int buttonPaints = 2000;
+    int soakDownloads = 200;  // through one window, one after another
     double crcSeconds = 1.0;
 
     bool Runs(const std::string& name) const { return cases.empty() || cases.count(name) != 0; }

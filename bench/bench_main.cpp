@@ -90,6 +90,7 @@ int main(int argc, char* argv[]) {
         {"unpaced", &bench::CBenchCases::RunUnpaced},
         {"flashdl", &bench::CBenchCases::RunFlashdl},
         {"gui", &bench::CBenchCases::RunGui},
+        {"soak", &bench::CBenchCases::RunSoak},
         {"parallel", &bench::CBenchCases::RunParallel},
     };
     for (const auto& [name, run] : kCases) {

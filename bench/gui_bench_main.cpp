@@ -1,6 +1,7 @@
 // afd_bench_gui: the main window's figures, printed as "name value" lines for afd_bench: the time
 // from process start to the first painted window, a download through the window with its peak
-// memory, and the cost of one progress-bar repaint and of one button paint.
+// memory, and the cost of one progress-bar repaint and of one button paint; or, with --soak, what
+// a long session of downloads leaves behind.
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -18,6 +19,7 @@
 #include "controls/hover_gradient_button.h"
 #include "controls/labelled_progress_ctrl.h"
 #include "tests/support/isolated_settings.h"
+#include "window_soak.h"
 
 namespace {
 
@@ -29,6 +31,7 @@ struct Options {
     int sweeps = 10;
     int paints = 2000;
     int guardMs = 600000;
+    int soakDownloads = 0;
 };
 
 bool ParseArguments(int argc, char* argv[], Options* options) {
@@ -47,13 +50,16 @@ bool ParseArguments(int argc, char* argv[], Options* options) {
             options->sweeps = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--paints" && hasValue) {
             options->paints = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--soak" && hasValue) {
+            options->soakDownloads = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--guard-ms" && hasValue) {
             options->guardMs = std::atoi(argv[++i]);
         } else {
             return false;
         }
     }
-    return options->startupOnly || (!options->port.empty() && !options->image.empty());
+    return options->startupOnly || options->soakDownloads > 0 ||
+           (!options->port.empty() && !options->image.empty());
 }
 
 void Print(const char* name, double value) {
@@ -200,9 +206,10 @@ int main(int argc, char* argv[]) {
     const std::int64_t mainNs = bench::MonotonicNs();
     Options options;
     if (!ParseArguments(argc, argv, &options)) {
-        std::fprintf(stderr,
-                     "usage: afd_bench_gui --spawn-ns NS (--startup-only | --port DEVICE "
-                     "--image FILE) [--sweeps N] [--paints N] [--guard-ms MS]\n");
+        std::fprintf(
+            stderr,
+            "usage: afd_bench_gui --spawn-ns NS (--startup-only | --soak DOWNLOADS | --port "
+            "DEVICE --image FILE) [--sweeps N] [--paints N] [--guard-ms MS]\n");
         return 2;
     }
     QApplication application(argc, argv);
@@ -224,9 +231,11 @@ int main(int argc, char* argv[]) {
     Print("startup_first_paint_ms", MsSince(spawnNs, watcher.PaintNs()));
     Print("startup_first_frame_ms", MsSince(spawnNs, watcher.FrameNs()));
     Print("startup_peak_rss_kb", static_cast<double>(bench::PeakResidentKb()));
-    if (options.startupOnly) {
+    if (options.startupOnly || options.soakDownloads > 0) {
+        const bool sound = options.startupOnly ||
+                           bench::RunWindowSoak(dlg, options.soakDownloads, options.guardMs);
         std::fflush(stdout);
-        return 0;
+        return sound ? 0 : 1;
     }
     const bool downloaded = DownloadThroughWindow(dlg, options);
     MeasureProgressRepaint(dlg, options);
