@@ -1,37 +1,123 @@
 // The main window driven for real against the emulated controller: a first download from choosing
-// the file to quitting, every way a download ends, what stops a start, files dropped on the
-// window, the session's end, and the log box as users read and handle it.
+// the file to quitting and the next window, what stops a start, files dropped on the window, the
+// session's end, the log box as users read and handle it, and the port list as adapters come and
+// go and "Other port..." is passed over or chosen.
+#include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QAbstractItemView>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QUrl>
-#include <algorithm>
-#include <filesystem>
+#include <QWheelEvent>
 #include <functional>
 
-#include "app_window.h"
+#include "flash_downloader_dlg.h"
+#include "isolated_settings.h"
+#include "modal_watcher.h"
+#include "remembered_choices.h"
+#include "resource.h"
 #include "session_end.h"
+#include "sim/pty_boot_loader.h"
+#include "temp_image.h"
+#include "widget_test_helpers.h"
+
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace {
+
+// How the last download ended, how many of the two buttons work and what the log box says.
+using View = std::tuple<DownloadEnd, int, QString>;
+
+// The main window with every progress position recorded alongside what the user saw then.
+class CRecordingDlg : public CFlashDownloaderDlg {
+public:
+    using CFlashDownloaderDlg::CFlashDownloaderDlg;
+    int SetPos(int pos) override {
+        steps.emplace_back(pos, Seen());
+        return CFlashDownloaderDlg::SetPos(pos);
+    }
+    View Seen() {
+        return {Download().LastEnd(),
+                FindControl(*this, "IDC_START_DOWNLOAD")->isEnabled() +
+                    FindControl(*this, "IDC_OPEN_FILE")->isEnabled(),
+                FindControl<QPlainTextEdit>(*this, "IDC_LOG")->toPlainText()};
+    }
+    bool Ended() { return Download().LastEnd() != DownloadEnd::None; }
+    void ClickStart() { FindControl<QPushButton>(*this, "IDC_START_DOWNLOAD")->click(); }
+
+    std::vector<std::pair<int, View>> steps;
+};
+
+// The window on the ports the test reports, with the emulated controller on a pseudo-terminal.
+class AppWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CIsolatedSettings::ForgetAll();
+        OpenWindow();
+    }
+
+    // A new window, shown and active as in the program: the progress bar moves only once it has a
+    // window.
+    void OpenWindow() {
+        dlg = std::make_unique<CRecordingDlg>(nullptr, [this] { return reported; });
+        dlg->show();
+        dlg->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+        ports = FindControl<CPortComboBox>(*dlg, "IDC_PORT_COMBO");
+    }
+    // Starts the emulated controller, has the system report its line and picks it.
+    void Connect(EmulatorOptions options) {
+        loader = std::make_unique<CPtyBootLoader>(options);
+        std::string error;
+        ASSERT_TRUE(loader->Start(&error)) << error;
+        reported = {{loader->SlavePath(), "emulated"}};
+        dlg->RefreshPorts();
+        ports->setCurrentIndex(ports->IndexOfPort(QString::fromStdString(loader->SlavePath())));
+    }
+    QString PortInEffect() const { return QString::fromStdString(dlg->Download().PortName()); }
+
+    std::vector<SerialPortEntry> reported;
+    std::unique_ptr<CPtyBootLoader> loader;
+    std::unique_ptr<CRecordingDlg> dlg;  // after the line: the port closes while it still exists
+    CPortComboBox* ports = nullptr;
+};
+
+// Checks that `modal` is the quit question of a main window, then answers it.
+void AnswerQuitQuestion(QWidget* modal, QMessageBox::StandardButton answer) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr) << modal->metaObject()->className();
+    EXPECT_EQ(box->text(), "Are you sure you want to quit Altrevo Flash Downloader?");
+    EXPECT_EQ(box->windowTitle(), "Message");
+    EXPECT_EQ(box->icon(), QMessageBox::Question);
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+    EXPECT_NE(qobject_cast<CFlashDownloaderDlg*>(box->parentWidget()), nullptr);
+    box->button(answer)->click();
+}
 
 // The log box keeps each CR LF as one line break.
 const QString kPrompt = "Please reset the KESTRANE(VELMORA), waiting for connection ...\n";
 const QString kWorking =
     kPrompt + "Connected.\nProcessing ...\nTotal progress may need 5 minutes.\nPlease wait ...\n";
-const QString kSuccess = kWorking + "Flash download successfully finished!\n";
-const QString kError =
-    kWorking + "Error occurs! Transmission stop. Please check all the devices, then try again.\n";
 const QString kCheckDevices = "Please make sure all devices is OK, then click Start Download.\n";
 
 // The window opens on COM1 with empty boxes, both buttons working and the focus on the port list.
 // Enter on the focused Open Data File shows the file dialog, whose Cancel keeps the file chosen.
-// The download goes on under the About box and the quit question each way out asks, and fills the
-// flash; then Yes ends the window.
+// The download goes on under the About box and the quit question each way out asks, moves the bar
+// through all 64 blocks and fills the flash; then Yes ends the window. The next window comes up on
+// the port chosen last with an empty path box, and opens the file dialog in the image's folder.
 TEST_F(AppWindow, AFirstDownloadGoesOnUnderTheAboutBoxAndEveryQuitQuestion) {
     EXPECT_EQ(dlg->Seen(), View(DownloadEnd::None, 2, QString()));
     EXPECT_EQ(PortInEffect(), "COM1");
@@ -82,91 +168,62 @@ TEST_F(AppWindow, AFirstDownloadGoesOnUnderTheAboutBoxAndEveryQuitQuestion) {
         [&] { QTest::keyClick(ports, Qt::Key_Return); },
         [&] { QTest::keyClick(FindControl(*dlg, "IDC_LOG"), Qt::Key_Enter, Qt::KeypadModifier); },
     };
-    std::size_t commandsAtOpen = 0;
-    QMessageBox::StandardButton quit = QMessageBox::No;
-    // Each box stays open while the controller answers 20 more commands.
-    CModalWatcher answer(
-        [&](QWidget* modal) {
-            if (modal->windowTitle() != "About Altrevo Flash Downloader") {
-                AnswerQuitQuestion(modal, quit);
-                return;
-            }
-            EXPECT_EQ(modal->parentWidget(), dlg.get());
-            QTest::keyClick(modal, Qt::Key_Escape);  // which must not ask to quit
-        },
-        [&] { return loader->Commands().size() >= commandsAtOpen + 20 || dlg->Ended(); });
-    for (const auto& openBox : boxes) {
-        commandsAtOpen = loader->Commands().size();
-        openBox();
-        EXPECT_EQ(answer.acted, &openBox - boxes + 1);
-        EXPECT_TRUE(dlg->isVisible());
-        EXPECT_TRUE(dlg->Download().IsDownloading());
-    }
-    ASSERT_TRUE(SpinUntil([this] { return dlg->Ended(); }));
-    EXPECT_EQ(dlg->Seen(), View(DownloadEnd::Success, 2, kSuccess));
-    EXPECT_EQ(loader->ReadFlash(0x81000000, file.bytes.size()), file.bytes);
-    for (const unsigned other : {0x0020u, 0xF060u}) {
-        EXPECT_FALSE(dlg->OnSysCommand(other)) << other;
-    }
-    quit = QMessageBox::Yes;
-    QTest::keyClick(dlg.get(), Qt::Key_Escape);
-    EXPECT_EQ(answer.acted, 8);
-    EXPECT_FALSE(dlg->isVisible());
-}
-
-struct DownloadCase {
-    const char* name;
-    FaultPlan fault;
-    DownloadEnd end;
-    QString log;
-    int lastPos;
-    friend void PrintTo(const DownloadCase& c, std::ostream* os) { *os << c.name; }
-};
-
-// Commands: 0 the wake-up, 1 the version, 2 to 137 the erase and blank checks, then two per
-// block. An unrecognised reply resets the download: only the prompt to check the devices stays.
-const DownloadCase kThreeBlockEnds[] = {
-    {"Success", {}, DownloadEnd::Success, kSuccess, 23},
-    {"BlankCheckError", {FaultKind::ErrorReply, 5, ":BX_ERR#"}, DownloadEnd::ErrorReply, kError, 0},
-    {"FlashErrorOnBlock2",
-     {FaultKind::ErrorReply, 141, ":WE_ERR#"},
-     DownloadEnd::ErrorReply,
-     kError,
-     22},
-    {"UnknownReply",
-     {FaultKind::UnknownReply, 10, ":WHAT#"},
-     DownloadEnd::Unrecognised,
-     kCheckDevices,
-     1},
-};
-
-class DownloadEnds : public AppWindow, public ::testing::WithParamInterface<DownloadCase> {};
-
-// A three-block image: the bar is set to 0 before the prompt, then to 1 and 5 to 20 while
-// erasing and 21 to 23 for the blocks, up to where the download ends; from the first move on
-// both buttons are disabled and the log box holds the working lines.
-TEST_P(DownloadEnds, FollowTheLogBoxButtonsAndProgressToTheEnd) {
-    const DownloadCase& c = GetParam();
-    EmulatorOptions options;
-    options.fault = c.fault;
-    Connect(options);
-    ChooseImage(2500);
-    dlg->ClickStart();
-    EXPECT_EQ(dlg->Seen(), View(DownloadEnd::None, 2, kPrompt));  // Start Download stops the wait
-    ASSERT_TRUE(SpinUntil([this] { return dlg->Ended(); }));
-    EXPECT_EQ(dlg->Seen(), View(c.end, 2, c.log));
-    EXPECT_EQ(FindControl<CLabelledProgressCtrl>(*dlg, "IDC_PROGRESS")->GetUpper(), 23);
-    std::vector<std::pair<int, View>> expected = {{0, View(DownloadEnd::None, 2, QString())}};
-    for (int pos = 1; pos <= c.lastPos; ++pos) {
-        if (pos < 2 || pos > 4) {
-            expected.emplace_back(pos, View(DownloadEnd::None, 0, kWorking));
+    {
+        std::size_t commandsAtOpen = 0;
+        QMessageBox::StandardButton quit = QMessageBox::No;
+        // Each box stays open while the controller answers 20 more commands.
+        CModalWatcher answer(
+            [&](QWidget* modal) {
+                if (modal->windowTitle() != "About Altrevo Flash Downloader") {
+                    AnswerQuitQuestion(modal, quit);
+                    return;
+                }
+                EXPECT_EQ(modal->parentWidget(), dlg.get());
+                QTest::keyClick(modal, Qt::Key_Escape);  // which must not ask to quit
+            },
+            [&] { return loader->Commands().size() >= commandsAtOpen + 20 || dlg->Ended(); });
+        for (const auto& openBox : boxes) {
+            commandsAtOpen = loader->Commands().size();
+            openBox();
+            EXPECT_EQ(answer.acted, &openBox - boxes + 1);
+            EXPECT_TRUE(dlg->isVisible());
+            EXPECT_TRUE(dlg->Download().IsDownloading());
         }
+        ASSERT_TRUE(SpinUntil([this] { return dlg->Ended(); }));
+        EXPECT_EQ(dlg->Seen(), View(DownloadEnd::Success, 2,
+                                    kWorking + "Flash download successfully finished!\n"));
+        // The bar: 0 before the prompt, then 1 and 5 to 20 while erasing and one per block, each
+        // move with both buttons disabled and the working lines in the log box.
+        EXPECT_EQ(FindControl<CLabelledProgressCtrl>(*dlg, "IDC_PROGRESS")->GetUpper(), 84);
+        std::vector<std::pair<int, View>> steps = {{0, View(DownloadEnd::None, 2, QString())}};
+        for (int pos = 1; pos <= 84; ++pos) {
+            if (pos < 2 || pos > 4) {
+                steps.emplace_back(pos, View(DownloadEnd::None, 0, kWorking));
+            }
+        }
+        EXPECT_EQ(dlg->steps, steps);
+        EXPECT_EQ(loader->ReadFlash(0x81000000, file.bytes.size()), file.bytes);
+        for (const unsigned other : {0x0020u, 0xF060u}) {
+            EXPECT_FALSE(dlg->OnSysCommand(other)) << other;
+        }
+        quit = QMessageBox::Yes;
+        QTest::keyClick(dlg.get(), Qt::Key_Escape);
+        EXPECT_EQ(answer.acted, 8);
+        EXPECT_FALSE(dlg->isVisible());
     }
-    EXPECT_EQ(dlg->steps, expected);
-}
 
-INSTANTIATE_TEST_SUITE_P(ThreeBlocks, DownloadEnds, ::testing::ValuesIn(kThreeBlockEnds),
-                         [](const auto& info) { return std::string(info.param.name); });
+    OpenWindow();
+    EXPECT_EQ(PortInEffect(), QString::fromStdString(loader->SlavePath()));
+    EXPECT_EQ(FindControl<QLineEdit>(*dlg, "IDC_FILE_PATH")->text(), "");
+    CModalWatcher again([&](QWidget* modal) {
+        auto* files = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(files, nullptr) << modal->metaObject()->className();
+        EXPECT_EQ(QDir(files->directory()).canonicalPath(), QFileInfo(path).canonicalPath());
+        files->reject();
+    });
+    FindControl<QPushButton>(*dlg, "IDC_OPEN_FILE")->click();
+    EXPECT_EQ(again.acted, 1);
+}
 
 // Sends a drag over the log box and a drop; returns how many of the three events were accepted.
 int Drop(QWidget& window, const QList<QUrl>& urls) {
@@ -185,13 +242,15 @@ int Drop(QWidget& window, const QList<QUrl>& urls) {
     return accepted;
 }
 
-// A port typed in under "Other port..." that cannot be opened (told in a box that is not waited
-// for); no image; drops refused and one local file taken as the image; Start Download again while
-// waiting for the controller, which stops the wait. Then the session ends (a closed terminal's
-// SIGHUP) under the quit question: the question goes, the window ends without asking, and the
-// port closes with its lock released.
-TEST_F(AppWindow, StartProblemsDropsAndTheSessionEndingUnderTheQuitQuestion) {
-    const QString missing = QStringLiteral("/dev/afd-no-such-port");
+// From COM1, nine entries down is "Other port..."; keys and the wheel pass over it or rest on it
+// without asking and keep COM9 in effect, and leaving the list shows COM9 again. Enter on it asks
+// (cancelled, COM9 stays), and so does choosing it in the opened list, where a port that cannot be
+// opened is typed in (told in a box that is not waited for). No image; drops refused and one local
+// file taken as the image; Start Download again while waiting for the controller, which stops the
+// wait. Then the session ends (a closed terminal's SIGHUP) under the quit question: the question
+// goes, the window ends without asking, and the port closes.
+TEST_F(AppWindow, OtherPortStartProblemsDropsAndTheSessionEndingUnderTheQuitQuestion) {
+    QStringList answers = {"", "/dev/afd-no-such-port"};
     {
         CModalWatcher asked([&](QWidget* modal) {
             auto* question = qobject_cast<QInputDialog*>(modal);
@@ -200,12 +259,31 @@ TEST_F(AppWindow, StartProblemsDropsAndTheSessionEndingUnderTheQuitQuestion) {
             EXPECT_EQ(question->labelText(),
                       "Port name or device path (for example COM12, /dev/ttyUSB0 or the "
                       "emulator's /dev/pts/N):");
-            question->setTextValue(missing);
+            question->setTextValue(answers.takeFirst());
             question->accept();
         });
-        ports->setCurrentIndex(ports->count() - 1);
+        ports->setFocus();
+        for (int i = 0; i < 10; ++i) {
+            QTest::keyClick(ports, Qt::Key_Down);
+        }
+        EXPECT_EQ(ports->currentText(), "Other port...");
+        QTest::keyClick(ports, Qt::Key_Tab);
+        EXPECT_EQ(ports->currentText(), "COM9");
+        ports->setFocus();
+        const QPointF centre(ports->width() / 2.0, ports->height() / 2.0);
+        QWheelEvent wheel(centre, ports->mapToGlobal(centre), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(ports, &wheel);
+        EXPECT_EQ(ports->currentText(), "Other port...");
+        EXPECT_EQ(asked.acted, 0);
+        EXPECT_EQ(PortInEffect(), "COM9");
         QTest::keyClick(ports, Qt::Key_Return);
         EXPECT_EQ(asked.acted, 1);
+        EXPECT_EQ(ports->currentText(), "COM9");
+        ports->showPopup();
+        ports->view()->setCurrentIndex(ports->model()->index(ports->count() - 1, 0));
+        QTest::keyClick(ports->view(), Qt::Key_Return);
+        EXPECT_EQ(asked.acted, 2);
     }
     dlg->ClickStart();
     EXPECT_EQ(dlg->Download().LastEnd(), DownloadEnd::PortError);
@@ -239,8 +317,7 @@ TEST_F(AppWindow, StartProblemsDropsAndTheSessionEndingUnderTheQuitQuestion) {
     const QList<QUrl> refused[] = {{QUrl::fromLocalFile(folder.path())},
                                    {url, url},
                                    {QUrl("https://example.org/handset.bin")},
-                                   {QUrl::fromLocalFile(folder.filePath("gone.bin"))},
-                                   {}};
+                                   {QUrl::fromLocalFile(folder.filePath("gone.bin"))}};
     for (const QList<QUrl>& urls : refused) {
         EXPECT_EQ(Drop(*dlg, urls), 0) << QUrl::toStringList(urls).join(' ').toStdString();
     }
@@ -256,14 +333,20 @@ TEST_F(AppWindow, StartProblemsDropsAndTheSessionEndingUnderTheQuitQuestion) {
     EXPECT_EQ(Drop(*dlg, {QUrl::fromLocalFile(QString::fromStdString(other.path))}), 0);
     EXPECT_EQ(dlg->Download().FilePath(), file.path);
     ASSERT_TRUE(SpinUntil([this] { return loader->WakeUpBytes() >= 2; }));
+    // Unplugged, the port of a running download stays listed and in effect until it ends.
+    const QString line = PortInEffect();
+    reported.clear();
+    dlg->RefreshPorts();
+    EXPECT_EQ(ports->currentText(), line + " (emulated)");
     dlg->ClickStart();
     EXPECT_EQ(dlg->Seen(), View(DownloadEnd::Stopped, 2, kCheckDevices));
+    dlg->RefreshPorts();
+    EXPECT_EQ(ports->IndexOfPort(line), -1);
+    reported = {{line.toStdString(), "emulated"}};  // plugged in again
+    dlg->RefreshPorts();
+    ports->setCurrentIndex(ports->IndexOfPort(line));
     dlg->ClickStart();
     EXPECT_EQ(dlg->Seen(), View(DownloadEnd::None, 2, kPrompt));
-    std::string device = loader->SlavePath().substr(5);  // the lock's name: "pts_3"
-    std::replace(device.begin(), device.end(), '/', '_');
-    const std::string lock = "/var/lock/LCK.." + device;
-    ASSERT_TRUE(std::filesystem::exists(lock)) << lock;
 
     const CSessionEnd sessionEnd(*dlg);
     CModalWatcher hangUp([](QWidget* modal) {
@@ -274,82 +357,156 @@ TEST_F(AppWindow, StartProblemsDropsAndTheSessionEndingUnderTheQuitQuestion) {
     EXPECT_EQ(hangUp.acted, 1);
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_FALSE(dlg->Comm().GetPortOpen());
-    EXPECT_FALSE(std::filesystem::exists(lock));
     const int wakeUps = loader->WakeUpBytes();
     PumpFor(300);
     EXPECT_EQ(loader->WakeUpBytes(), wakeUps);
 }
 
-// Lines wider than the log box wrap inside it, at spaces, and inside a word only when the word
+// A line wider than the log box wraps inside it, at spaces, and inside a word only where the word
 // alone is wider than the box; the newest line is wholly in view. Clicked, the box takes the keys
-// that move and select through the text, which no key can change; a selection survives new lines.
+// that select text, which no key can change; a selection survives new lines.
 TEST_F(AppWindow, TheLogBoxWrapsLongLinesShowsTheNewestAndTakesTheKeyboard) {
     auto* log = FindControl<QPlainTextEdit>(*dlg, "IDC_LOG");
     for (int i = 0; i < 8; ++i) {
         dlg->AppendLine("Please wait ...\r\n");  // enough to scroll
     }
-    const std::pair<std::string, bool> lines[] = {
-        // the line, and whether one word is too wide
-        {"ERROR!!!The data file is too large: 4294967296 bytes; at most 2130706432 bytes fit "
-         "below the top of the flash address range.",
-         false},
-        {"Cannot open /tmp/" + std::string(150, 'f') + "/handset.bin: No such file.", true},
-    };
-    for (const auto& [text, oneWordTooWide] : lines) {
-        dlg->AppendLine(text + "\r\n");
-    }
+    const QString tooWide = "/tmp/" + QString(150, 'f') + "/handset.bin";  // one word
+    const QString line =
+        "ERROR!!!The data file is too large: 4294967296 bytes; at most 2130706432 bytes fit below "
+        "the top of the flash address range. Cannot open " +
+        tooWide + ": No such file.";
+    dlg->AppendLine((line + "\r\n").toStdString());
     QCoreApplication::processEvents();
-    QTextBlock block = log->document()->lastBlock().previous();  // the newest line
+    const QTextBlock block = log->document()->lastBlock().previous();
+    ASSERT_EQ(block.text(), line);
     const QRectF shown(log->cursorRect(QTextCursor(block)).topLeft(),
                        block.layout()->boundingRect().size());
     EXPECT_TRUE(shown.top() >= 0 && shown.bottom() <= log->viewport()->height() + 1);
-    for (auto line = std::rbegin(lines); line != std::rend(lines);
-         ++line, block = block.previous()) {
-        ASSERT_EQ(block.text().toStdString(), line->first);
-        const QTextLayout* layout = block.layout();
-        EXPECT_GT(layout->lineCount(), 1) << line->first;
-        bool brokeInsideAWord = false;
-        for (int i = 0; i < layout->lineCount(); ++i) {
-            const QTextLine row = layout->lineAt(i);
-            EXPECT_LE(row.naturalTextWidth(), log->viewport()->width()) << line->first;
-            const int end = row.textStart() + row.textLength();
-            brokeInsideAWord |=
-                i + 1 < layout->lineCount() && !block.text().mid(end - 1, 2).contains(' ');
+    const QTextLayout* layout = block.layout();
+    const int wordStart = static_cast<int>(line.indexOf(tooWide));
+    int breaksInsideTheWord = 0;
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine row = layout->lineAt(i);
+        EXPECT_LE(row.naturalTextWidth(), log->viewport()->width()) << i;
+        const int end = row.textStart() + row.textLength();
+        if (i + 1 < layout->lineCount() && !line.mid(end - 1, 2).contains(' ')) {
+            EXPECT_TRUE(end > wordStart && end < wordStart + tooWide.size()) << i;
+            ++breaksInsideTheWord;
         }
-        EXPECT_EQ(brokeInsideAWord, line->second) << line->first;
     }
+    EXPECT_GT(breaksInsideTheWord, 0);
 
-    dlg->Clear();
-    dlg->AppendLine("Connected.\r\n");
-    dlg->AppendLine("Processing ...\r\n");
     const QString text = log->toPlainText();
-    const QString all = QString(text).replace('\n', QChar::ParagraphSeparator);
-    const int end = static_cast<int>(text.size());
     QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_TRUE(log->hasFocus());
+    QTest::keyClick(log, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(log, Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClick(log, Qt::Key_X);
+    QTest::keyClick(log, Qt::Key_Backspace);
+    EXPECT_EQ(log->textCursor().selectedText(), "Please wait ...");
+    EXPECT_EQ(log->toPlainText(), text);
+    dlg->AppendLine("Please wait ...\r\n");
+    EXPECT_EQ(log->textCursor().selectedText(), "Please wait ...");
+    EXPECT_TRUE(log->toPlainText().endsWith("Please wait ...\n"));
+}
+
+// Adapters join and leave the list in place, the selected one stays selected by name, and a port
+// that went away gives way to COM1 yet stays the one chosen last; the window asks the system by
+// itself.
+TEST_F(AppWindow, AdaptersComeAndGoWhileTheWindowIsOpen) {
+    const QString usb0 = "/dev/ttyUSB0 (FT232R)", acm0 = "/dev/ttyACM0";
+    reported = {{"/dev/ttyUSB0", "FT232R"}};
+    OpenWindow();
+    QSignalSpy inserted(ports->model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(ports->model(), &QAbstractItemModel::rowsRemoved);
+    const QStringList numbered = {"COM1", "COM2", "COM3", "COM4", "COM5",
+                                  "COM6", "COM7", "COM8", "COM9"};
     const struct {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        int position;
-        QString selected;
+        QString select;  // chosen before the system reports the new list
+        std::vector<SerialPortEntry> reported;
+        QStringList entries;
+        QString shown;
+        int inserted, removed;
     } steps[] = {
-        {Qt::Key_Home, Qt::ControlModifier, 0, ""},
-        {Qt::Key_End, Qt::ShiftModifier, 10, "Connected."},
-        {Qt::Key_X, Qt::NoModifier, 10, "Connected."},
-        {Qt::Key_Down, Qt::NoModifier, 22, ""},
-        {Qt::Key_Backspace, Qt::NoModifier, 22, ""},
-        {Qt::Key_A, Qt::ControlModifier, end, all},
+        {usb0, {{"/dev/ttyACM0", ""}, {"/dev/ttyUSB0", "FT232R"}}, {usb0, acm0}, usb0, 1, 0},
+        {"", {{"/dev/ttyACM0", ""}, {"/dev/ttyUSB0", "FT232R"}}, {usb0, acm0}, usb0, 0, 0},
+        {acm0, {{"/dev/ttyACM0", ""}}, {acm0}, acm0, 0, 1},
+        {"", {}, {}, "COM1", 0, 1},
     };
     for (const auto& step : steps) {
-        SCOPED_TRACE(QKeySequence(step.key | step.modifiers).toString().toStdString());
-        QTest::keyClick(log, step.key, step.modifiers);
-        EXPECT_EQ(log->textCursor().position(), step.position);
-        EXPECT_EQ(log->textCursor().selectedText(), step.selected);
-        EXPECT_EQ(log->toPlainText(), text);
+        SCOPED_TRACE(step.shown.toStdString());
+        if (!step.select.isEmpty()) {
+            ports->setCurrentIndex(ports->findText(step.select));
+        }
+        inserted.clear();
+        removed.clear();
+        reported = step.reported;
+        dlg->RefreshPorts();
+        QStringList entries;
+        for (int i = 0; i < ports->count(); ++i) {
+            entries << ports->itemText(i);
+        }
+        EXPECT_EQ(entries, numbered + step.entries + QStringList{"Other port..."});
+        EXPECT_EQ(ports->currentText(), step.shown);
+        EXPECT_EQ(PortInEffect(), dlg->PortNameAt(ports->currentIndex()));
+        EXPECT_EQ(dlg->Download().PortNumber(), ports->currentIndex() + 1);
+        EXPECT_EQ(inserted.size(), step.inserted);
+        EXPECT_EQ(removed.size(), step.removed);
     }
-    dlg->AppendLine("Please wait ...\r\n");
-    EXPECT_EQ(log->textCursor().selectedText(), all);
-    EXPECT_TRUE(log->toPlainText().endsWith("Please wait ...\n"));
+    EXPECT_EQ(CRememberedChoices::LastPort(), acm0);
+    // Often enough for a new port to show within 5 seconds.
+    reported = {{"/dev/ttyUSB0", "FT232R"}};
+    EXPECT_TRUE(SpinUntil([&] { return ports->findText(usb0) >= 0; }, 5000));
+}
+
+// The last port comes back only when it is listed, whatever its length (the box's tooltip shows
+// it whole); settings that are unreadable or not a name are passed over without a word, and no
+// image is ever chosen for the user.
+TEST_F(AppWindow, TheLastPortComesBackOnlyWhenListedAndBadSettingsAreIgnored) {
+    const QString endless = "/dev/" + QString(400, 'x');
+    const struct {
+        const char* name;
+        QByteArray settings;
+        std::vector<SerialPortEntry> reported;
+        QString shown;
+    } cases[] = {
+        {"a port that is not there", "[General]\nLastPort=/dev/ttyUSB3", {}, "COM1"},
+        {"a list instead of a name", "[General]\nLastPort=COM3, COM4", {}, "COM1"},
+        {"binary garbage",
+         QByteArray("\xff\xfe\x00[Gen\x01\nLastPort\x00=COM3\n[[", 27),
+         {},
+         "COM1"},
+        {"a long name that is there",
+         "[General]\nLastPort=" + endless.toLatin1(),
+         {{endless.toStdString(), ""}},
+         endless},
+    };
+    const QString settingsFile =
+        QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                  QString::fromLatin1(kSettingsOrganization), QString::fromLatin1(kApplicationName))
+            .fileName();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CIsolatedSettings::ForgetAll();
+        QDir().mkpath(QFileInfo(settingsFile).path());
+        QFile file(settingsFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.settings);
+        file.close();
+        reported = c.reported;
+        OpenWindow();
+        EXPECT_EQ(ports->currentText(), c.shown);
+        EXPECT_EQ(ports->toolTip(), c.shown);
+        EXPECT_EQ(PortInEffect(), dlg->PortNameAt(ports->currentIndex()));
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_TRUE(dlg->findChildren<QMessageBox*>().isEmpty());
+        EXPECT_EQ(dlg->Download().FilePath(), "");
+    }
+    // The long name widens the opened list to the screen's width, and no further.
+    ports->showPopup();
+    const QRect screen = ports->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(ports->view()->window()->geometry()));
+    EXPECT_EQ(ports->view()->window()->width(), screen.width());
 }
 
 }  // namespace
