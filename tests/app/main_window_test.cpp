@@ -94,19 +94,6 @@ protected:
     CPortComboBox* ports = nullptr;
 };
 
-// Checks that `modal` is the quit question of a main window, then answers it.
-void AnswerQuitQuestion(QWidget* modal, QMessageBox::StandardButton answer) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    ASSERT_NE(box, nullptr) << modal->metaObject()->className();
-    EXPECT_EQ(box->text(), "Are you sure you want to quit Altrevo Flash Downloader?");
-    EXPECT_EQ(box->windowTitle(), "Message");
-    EXPECT_EQ(box->icon(), QMessageBox::Question);
-    EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
-    EXPECT_NE(qobject_cast<CFlashDownloaderDlg*>(box->parentWidget()), nullptr);
-    box->button(answer)->click();
-}
-
 // The log box keeps each CR LF as one line break.
 const QString kPrompt = "Please reset the KESTRANE(VELMORA), waiting for connection ...\n";
 const QString kWorking =
@@ -174,12 +161,19 @@ TEST_F(AppWindow, AFirstDownloadGoesOnUnderTheAboutBoxAndEveryQuitQuestion) {
         // Each box stays open while the controller answers 20 more commands.
         CModalWatcher answer(
             [&](QWidget* modal) {
-                if (modal->windowTitle() != "About Altrevo Flash Downloader") {
-                    AnswerQuitQuestion(modal, quit);
+                EXPECT_EQ(modal->parentWidget(), dlg.get());
+                if (modal->windowTitle() == "About Altrevo Flash Downloader") {
+                    QTest::keyClick(modal, Qt::Key_Escape);  // which must not ask to quit
                     return;
                 }
-                EXPECT_EQ(modal->parentWidget(), dlg.get());
-                QTest::keyClick(modal, Qt::Key_Escape);  // which must not ask to quit
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                ASSERT_NE(box, nullptr) << modal->metaObject()->className();
+                EXPECT_EQ(box->text(), "Are you sure you want to quit Altrevo Flash Downloader?");
+                EXPECT_EQ(box->windowTitle(), "Message");
+                EXPECT_EQ(box->icon(), QMessageBox::Question);
+                EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+                EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+                box->button(quit)->click();
             },
             [&] { return loader->Commands().size() >= commandsAtOpen + 20 || dlg->Ended(); });
         for (const auto& openBox : boxes) {
@@ -229,7 +223,6 @@ TEST_F(AppWindow, AFirstDownloadGoesOnUnderTheAboutBoxAndEveryQuitQuestion) {
 int Drop(QWidget& window, const QList<QUrl>& urls) {
     QMimeData data;
     data.setUrls(urls);
-    data.setText(QStringLiteral("handset.bin"));
     const QPoint at = FindControl(window, "IDC_LOG")->geometry().center();
     QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
