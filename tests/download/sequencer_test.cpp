@@ -1,11 +1,9 @@
-// The download sequencer on the in-memory host, played by a boot loader in good order, for what a
-// real line cannot show: the timers, two downloads interleaved, an image file that changes after
-// Start Download, and one too large for the address field.
+// The download sequencer on the in-memory host, for what a real line cannot show: the timers, a
+// port closed while waking, a late second ":OK#", an image file that changes after Start
+// Download, and one too large for the address field.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -73,8 +71,10 @@ struct Download {
 
 // While the tool waits for the controller: only receive events (code 2) are read, a wake-up byte
 // goes out every 100 ms, and no reply time-out runs. Once ":OK#" came, each command has the whole
-// time-out for its own reply.
-TEST(Sequencer, TheTimersOfACompleteDownload) {
+// time-out for its own reply. A wake-up byte already on its way when ":OK#" came brings a second
+// ":OK#": the version is asked for again, and the second version reply, once the erase has begun,
+// erases nothing more.
+TEST(Sequencer, TheTimersOfACompleteDownloadWithALateSecondOk) {
     const CTempImage image(5 * 1024 + 300);
     Download d(image.path);
     for (const short event : {0, 1, 3}) {
@@ -89,11 +89,17 @@ TEST(Sequencer, TheTimersOfACompleteDownload) {
     d.Step();
     EXPECT_FALSE(d.host.wakeUpTimer.active);
     EXPECT_EQ(d.host.replyTimer.interval, 10000);
-    d.Step();  // the version reply
+    d.Receive(":OK#");
+    d.Step();  // the version reply: the first erase goes out
     EXPECT_FALSE(d.host.buttons.start || d.host.buttons.open);
+    d.Receive(":English Ver1.0#");
     d.Run();
     d.ExpectEnd(DownloadEnd::Success, kSuccessLog);
     EXPECT_EQ(d.host.replyTimer.starts, static_cast<int>(ExpectedCommands(5 * 1024 + 300).size()));
+    std::vector<std::uint8_t> expected = Download(image.path).Run();
+    const std::string request = ":GET_VER00#";
+    expected.insert(expected.begin() + 1 + request.size(), request.begin(), request.end());
+    EXPECT_TRUE(d.host.port.wire == expected);
 }
 
 // A wake-up tick that finds the port closed ends the ticking; a second click on Start Download
@@ -102,12 +108,10 @@ TEST(Sequencer, AClosedPortEndsTheWakeUpTicksAndAClickStops) {
     const CTempImage image(10);
     Download d(image.path);
     d.sequencer.OnTimer();
-    d.sequencer.OnTimer();
-    EXPECT_EQ(d.host.port.wire, std::vector<std::uint8_t>({0xAA, 0xAA}));
     d.host.port.open = false;
     d.sequencer.OnTimer();
     EXPECT_FALSE(d.host.wakeUpTimer.active);
-    EXPECT_EQ(d.host.port.wire.size(), 2u);
+    EXPECT_EQ(d.host.port.wire, std::vector<std::uint8_t>{0xAA});
     EXPECT_TRUE(d.sequencer.IsDownloading());
     EXPECT_EQ(d.host.log.text, kPromptLine);
     d.sequencer.OnStartDownload();
@@ -135,85 +139,27 @@ TEST(Sequencer, AReplyTimeOutEndsTheDownloadAndSaysHowLongItWaited) {
     }
 }
 
-// A wake-up byte already on its way when ":OK#" came brings a second ":OK#": the version is asked
-// for again, and the second version reply, once the erase has begun, erases nothing more.
-TEST(Sequencer, ALateSecondOkAsksForTheVersionAgainAndTheDownloadGoesOn) {
-    const CTempImage image(2000);
+// The image is taken whole at Start Download: choosing another file while waking, or removing
+// the file after the second block, changes nothing that goes out. The file chosen then is too
+// large for the address field: the next start refuses it before anything is sent.
+TEST(Sequencer, TheImageIsTheFileAsItWasAtStartDownloadAndOneTooLargeIsRefused) {
+    const CTempImage image(64 * 1024, 3), tooLarge(0);
+    std::filesystem::resize_file(tooLarge.path, static_cast<std::uintmax_t>(kMaxImageBytes) + 1);
+    const std::vector<std::uint8_t> wire = Download(image.path).Run();
     Download d(image.path);
     d.Step();
-    d.Step();
-    d.Receive(":OK#");
-    d.Step();  // the version reply: the first erase goes out
-    d.Receive(":English Ver1.0#");
-    d.Run();
+    d.sequencer.SetFilePath(tooLarge.path);
+    while (d.host.progress.position < 22) {  // after the second block
+        d.Step();
+    }
+    std::filesystem::remove(image.path);
+    EXPECT_TRUE(d.Run() == wire);
     d.ExpectEnd(DownloadEnd::Success, kSuccessLog);
-    std::vector<std::uint8_t> expected = Download(image.path).Run();
-    const std::string request = ":GET_VER00#";
-    expected.insert(expected.begin() + 1 + request.size(), request.begin(), request.end());
-    EXPECT_TRUE(d.host.port.wire == expected);
-}
-
-// Two downloads in one process, their events interleaved as two ports' events are in flashdl,
-// together and one sending blocks while the other erases: each sends what it sends alone.
-TEST(Sequencer, InterleavedDownloadsEachSendTheirOwnImage) {
-    const CTempImage first(5 * 1024 + 300, 1), second(3 * 1024, 2);
-    for (const int headStart : {0, 140}) {
-        Download a(first.path);
-        for (int i = 0; i < headStart; ++i) {
-            a.Step();
-        }
-        Download b(second.path);
-        while (!a.Ended() || !b.Ended()) {
-            for (Download* d : {&a, &b, &b}) {  // one event of the first, two of the second
-                if (!d->Ended()) {
-                    d->Step();
-                }
-            }
-        }
-        a.ExpectEnd(DownloadEnd::Success, kSuccessLog);
-        b.ExpectEnd(DownloadEnd::Success, kSuccessLog);
-        EXPECT_TRUE(a.host.port.wire == Download(first.path).Run()) << headStart;
-        EXPECT_TRUE(b.host.port.wire == Download(second.path).Run()) << headStart;
-    }
-}
-
-// The image is taken whole at Start Download: what happens to the file later, or choosing another
-// one, changes nothing that goes out, however long the file is by then.
-TEST(Sequencer, TheImageIsTheFileAsItWasAtStartDownload) {
-    namespace fs = std::filesystem;
-    const CTempImage original(64 * 1024, 3), other(64 * 1024, 9);
-    const std::vector<std::uint8_t> wire = Download(original.path).Run();
-    const int kWhileWaking = 0, kWhileErasing = 1, kAfterSecondBlock = 22;  // progress positions
-    const std::pair<int, std::function<void(const CTempImage&, CDownloadSequencer&)>> table[] = {
-        {kWhileWaking, [&](auto&, auto& seq) { seq.SetFilePath(other.path); }},
-        {kWhileErasing, [](auto& image, auto&) { fs::resize_file(image.path, 0); }},
-        {kAfterSecondBlock, [](auto& image, auto&) { fs::resize_file(image.path, 10 * 1024); }},
-        {kWhileErasing, [&](auto& image, auto&) { image.Write(other.bytes); }},
-        {kAfterSecondBlock,
-         [](auto& image, auto&) { std::ofstream(image.path, std::ios::app) << 0; }},
-        {kAfterSecondBlock, [](auto& image, auto&) { fs::remove(image.path); }},
-    };
-    for (const auto& [atPos, change] : table) {
-        SCOPED_TRACE(&change - &table[0].second);
-        const CTempImage image(64 * 1024, 3);
-        Download d(image.path);
-        while (d.host.progress.position < atPos || d.host.port.wire.empty()) {
-            d.Step();
-        }
-        change(image, d.sequencer);
-        EXPECT_TRUE(d.Run() == wire);
-        d.ExpectEnd(DownloadEnd::Success, kSuccessLog);
-    }
-}
-
-TEST(Sequencer, ImageTooLargeForTheAddressFieldIsRefusedBeforeAnythingIsSent) {
-    const CTempImage image(0);
-    std::filesystem::resize_file(image.path, static_cast<std::uintmax_t>(kMaxImageBytes) + 1);
-    Download d(image.path);
+    d.sequencer.OnStartDownload();
     d.ExpectEnd(DownloadEnd::NoImage,
                 "ERROR!!!The data file is too large: 2130706433 bytes; at most 2130706432 bytes "
                 "fit below the top of the flash address range.\r\n");
-    EXPECT_TRUE(d.host.port.wire.empty());
+    EXPECT_TRUE(d.host.port.wire == wire);
 }
 
 }  // namespace

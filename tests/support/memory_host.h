@@ -61,14 +61,9 @@ public:
 
 class CMemoryProgress : public IProgress {
 public:
-    void SetRange(int lower, int upper) override { ranges.emplace_back(lower, upper); }
-    int SetPos(int pos) override {
-        positions.push_back(pos);
-        return std::exchange(position, pos);
-    }
+    void SetRange(int /*lower*/, int /*upper*/) override {}
+    int SetPos(int pos) override { return std::exchange(position, pos); }
     int position = 0;
-    std::vector<std::pair<int, int>> ranges;
-    std::vector<int> positions;
 };
 
 class CMemoryButtons : public IButtons {
