@@ -1,4 +1,4 @@
-// What the reliability tests share: the open descriptors, the resident memory, and starting an
+// What the fault matrix needs beyond the conversation: the open descriptors, and starting an
 // emulated controller on a line no other test holds.
 #pragma once
 
@@ -21,16 +21,6 @@ inline std::size_t OpenFileDescriptors() {  // less the iterator's own
     using std::filesystem::directory_iterator;
     return static_cast<std::size_t>(
         std::distance(directory_iterator("/proc/self/fd"), directory_iterator()) - 1);
-}
-
-inline std::size_t ResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word && word != "VmRSS:") {
-    }
-    std::size_t kib = 0;
-    status >> kib;
-    return kib;
 }
 
 // Starts an emulated controller on a pseudo-terminal that no other live process holds a serial

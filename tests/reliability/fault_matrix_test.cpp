@@ -58,6 +58,7 @@ protected:
 
     const CTempImage m_image{2000, 11};  // two blocks, the second one short
     const std::vector<std::string> m_commands = ExpectedCommands(2000);
+    std::vector<std::size_t> m_fds;  // after each clean download
     const std::string m_fault = GetParam();
     const FaultKind m_kind = m_fault == "Silence"  ? FaultKind::Silence
                              : m_fault == "HangUp" ? FaultKind::HangUp
@@ -121,6 +122,7 @@ void FaultMatrix::DownloadCleanly() {
     EXPECT_EQ(m_host.log.text, kSuccessLog);
     EXPECT_EQ(healthy->Commands(), m_commands);
     EXPECT_EQ(healthy->ReadFlash(0x81000000, 2048), m_image.Flashed());
+    m_fds.push_back(OpenFileDescriptors());
 }
 
 TEST_P(FaultMatrix, EveryCommandEndsDefinedAndTheNextDownloadSucceeds) {
@@ -130,6 +132,9 @@ TEST_P(FaultMatrix, EveryCommandEndsDefinedAndTheNextDownloadSucceeds) {
         InjectAt(k);
         DownloadCleanly();
     }
+    // No end leaves a file or a line open: the image stream and the old port are closed.
+    ASSERT_EQ(m_fds.size(), quit + 1u);
+    EXPECT_EQ(m_fds.back(), m_fds[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix,

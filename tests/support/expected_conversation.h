@@ -1,9 +1,7 @@
 // What a download must look like, written out by hand so tests do not take the tool's word for
-// it: the log box's lines, the framed commands and the data blocks of a complete download.
+// it: the log box's lines and the framed commands of a complete download.
 #pragma once
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -36,26 +34,4 @@ inline std::vector<std::string> ExpectedCommands(std::size_t imageBytes) {
     }
     commands.push_back(":QUIT_COMM#");
     return commands;
-}
-
-// Each block as it must arrive: 1024 image bytes (0xFF past the end), then their CRC-8
-// (polynomial 0x07, initial value 0), computed here bit by bit.
-inline std::vector<std::vector<std::uint8_t>> ExpectedBlocks(
-    const std::vector<std::uint8_t>& image) {
-    std::vector<std::vector<std::uint8_t>> blocks;
-    for (std::size_t at = 0; at < image.size(); at += 1024) {
-        std::vector<std::uint8_t> block(1024, 0xFF);
-        std::copy(image.begin() + at, image.begin() + std::min(at + 1024, image.size()),
-                  block.begin());
-        std::uint8_t crc = 0;
-        for (const std::uint8_t byte : block) {
-            crc ^= byte;
-            for (int bit = 0; bit < 8; ++bit) {
-                crc = static_cast<std::uint8_t>(crc & 0x80 ? (crc << 1) ^ 0x07 : crc << 1);
-            }
-        }
-        block.push_back(crc);
-        blocks.push_back(std::move(block));
-    }
-    return blocks;
 }
