@@ -66,8 +66,14 @@ TEST(CommandLine, AnswersOrRefusesWithTheReason) {
         {"flashdl --port auto --count 65 IMAGE", 2, "controllers from 1 to 64, not \"65\".\n"},
         {"flashdl --port COM1 --port /dev/ttyS0 IMAGE", 2, "COM1 and /dev/ttyS0 are the same"},
         {"flashdl --port COM1 ''", 2, "the image file name is empty."},
+        {"flashdl --simulate IMAGE IMAGE", 2, "only one image can be flashed at a time."},
+        {"flashdl --port COM1 --simulate", 2, "combined"},
+        {"flashdl --port COM1 --count 2 IMAGE", 2, "flashdl: --count needs --port auto"},
+        {"flashdl --speed 9600 IMAGE", 2, "Unknown option 'speed'"},
         {"afd-emulator --help", 0, "Usage: afd-emulator"},
         {"afd-emulator --count 65", 2, "--count needs a number from 1 to 64.\n"},
+        {"afd-emulator --fail-at two", 2, "--fail-at needs a block number from 1.\n"},
+        {"afd-emulator --count 2 --link /tmp/x", 2, "--link names one port; it cannot go with"},
     };
     for (const CommandCase& c : cases) {
         SCOPED_TRACE(c.command);

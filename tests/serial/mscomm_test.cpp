@@ -10,12 +10,14 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
 #include "event_pump.h"
+#include "line_settings.h"
 #include "mscomm.h"
 #include "port_errors.h"
 
@@ -144,6 +146,11 @@ TEST(SerialControl, RefusedOpenAndLostLineNameThePortAndTheReason) {
     const std::tuple<std::string, std::string, std::string> table[] = {
         {"/dev/afd-no-such-port", "115200,n,8,1", cannot + "/dev/afd-no-such-port" + noSuchPort},
         {"COM200", "115200,n,8,1", cannot + "COM200 (/dev/ttyS199)" + noSuchPort},
+        {"com12", "115200,n,8,1", cannot + "com12 (/dev/ttyS11)" + noSuchPort},
+        // Names that are no numbered port are looked up under /dev like any other plain name.
+        {"COM0", "115200,n,8,1", cannot + "COM0 (/dev/COM0)" + noSuchPort},
+        {"COM1x", "115200,n,8,1", cannot + "COM1x (/dev/COM1x)" + noSuchPort},
+        {"CON12", "115200,n,8,1", cannot + "CON12 (/dev/CON12)" + noSuchPort},
         {"/dev/null", "115200,n,8,1", cannot + "/dev/null: "},
         {"/dev/null", "115200,q,8,1",
          cannot + "/dev/null: the line settings \"115200,q,8,1\" are not valid (expected "
@@ -192,6 +199,28 @@ TEST(SerialControl, RefusedOpenAndLostLineNameThePortAndTheReason) {
     }
     EXPECT_EQ(LineLostText("COM3", "Input/output error. "),
               "The serial line to COM3 was lost: Input/output error");
+}
+
+// The settings text as the control reads it: what each field may be, and what it refuses.
+TEST(LineSettings, TextsParseIntoPortSettings) {
+    using P = QSerialPort;
+    const std::tuple<const char*, qint32, P::Parity, P::DataBits, P::StopBits> valid[] = {
+        {" 9600 , E , 7 , 2 ", 9600, P::EvenParity, P::Data7, P::TwoStop},
+        {"1,o,6,1.5", 1, P::OddParity, P::Data6, P::OneAndHalfStop},
+        {"999999999,m,5,1", 999999999, P::MarkParity, P::Data5, P::OneStop},
+        {"300,S,8,1", 300, P::SpaceParity, P::Data8, P::OneStop},
+    };
+    for (const auto& [text, baudRate, parity, dataBits, stopBits] : valid) {
+        const std::optional<LineSettings> parsed = ParseLineSettings(text);
+        ASSERT_TRUE(parsed.has_value()) << text;
+        EXPECT_EQ(std::tie(parsed->baudRate, parsed->parity, parsed->dataBits, parsed->stopBits),
+                  std::tie(baudRate, parity, dataBits, stopBits))
+            << text;
+    }
+    for (const char* text : {"", "115200,n,8", "0,n,8,1", "1000000000,n,8,1", "-9600,n,8,1",
+                             "115200,nn,8,1", "115200,n,9,1", "115200,n,8,3"}) {
+        EXPECT_FALSE(ParseLineSettings(text).has_value()) << text;
+    }
 }
 
 }  // namespace
