@@ -169,6 +169,7 @@ TEST(SerialControl, RefusedOpenAndLostLineNameThePortAndTheReason) {
         comm.SetSettings(settings);
         EXPECT_FALSE(comm.SetPortOpen(true) || comm.GetPortOpen()) << port;
         EXPECT_EQ(comm.GetLastErrorText().rfind(text, 0), 0u) << comm.GetLastErrorText();
+        EXPECT_TRUE(comm.GetInput().empty());  // nothing from a port that is not open
     }
     // Permission denied names the group that would help.
     const std::string head = "Cannot open the serial port COM3 (/dev/ttyS2): permission denied";
