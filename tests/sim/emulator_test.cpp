@@ -34,6 +34,11 @@ TEST(EmulatedBootLoader, EachFaultShapesTheReplies) {
     using Writes = std::vector<std::pair<std::string, int>>;
     const std::pair<FaultPlan, Writes> table[] = {
         {{K::ErrorReply, 7, ":WE_ERR#"}, {{":WE_ERR#", 0}}},
+        // Without a text, the error reply the command itself has.
+        {{K::ErrorReply, 1, ""}, {{":EI_ERR#", 0}}},
+        {{K::ErrorReply, 2, ""}, {{":EX_ERR#", 0}}},
+        {{K::ErrorReply, 3, ""}, {{":BX_ERR#", 0}}},
+        {{K::ErrorReply, 9, ""}, {{":WE_ERR#", 0}}},
         {{K::UnknownReply, 3, ""}, {{":WHAT#", 0}}},
         {{K::SplitReply, 1, ""}, {{":English", 0}, {" Ver1.0#", 20}}},
         {{K::NoiseBeforeReply, 3, "", 3}, {{std::string(3, '\0') + ":BX_OK#", 0}}},
