@@ -206,6 +206,8 @@ TEST_F(AppWindow, AFirstDownloadGoesOnUnderTheAboutBoxAndEveryQuitQuestion) {
         EXPECT_FALSE(dlg->isVisible());
     }
 
+    // The folder is kept, not the file: a later run starts there with nothing chosen.
+    EXPECT_EQ(CRememberedChoices::LastImageFolder(), QFileInfo(path).absolutePath());
     OpenWindow();
     EXPECT_EQ(PortInEffect(), QString::fromStdString(loader->SlavePath()));
     EXPECT_EQ(FindControl<QLineEdit>(*dlg, "IDC_FILE_PATH")->text(), "");
