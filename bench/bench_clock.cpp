@@ -52,12 +52,13 @@ CpuTime operator-(const CpuTime& a, const CpuTime& b) {
 
 namespace {
 
-long PeakResidentKbOf(const std::string& statusPath) {
+// A "Vm...:" line of a /proc/<pid>/status file, in KiB.
+long StatusKb(const std::string& statusPath, const std::string& field) {
     std::ifstream status(statusPath);
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            std::istringstream fields(line.substr(6));
+        if (line.rfind(field, 0) == 0) {
+            std::istringstream fields(line.substr(field.size()));
             long kb = -1;
             fields >> kb;
             return kb;
@@ -69,11 +70,15 @@ long PeakResidentKbOf(const std::string& statusPath) {
 }  // namespace
 
 long PeakResidentKb() {
-    return PeakResidentKbOf("/proc/self/status");
+    return StatusKb("/proc/self/status", "VmHWM:");
 }
 
 long PeakResidentKbOf(int pid) {
-    return PeakResidentKbOf("/proc/" + std::to_string(pid) + "/status");
+    return StatusKb("/proc/" + std::to_string(pid) + "/status", "VmHWM:");
+}
+
+long ResidentKb() {
+    return StatusKb("/proc/self/status", "VmRSS:");
 }
 
 }  // namespace bench

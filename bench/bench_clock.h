@@ -1,5 +1,5 @@
 // Clocks and meters the benchmark reads: wall time, CPU time of the process and of the calling
-// thread, and the peak resident memory of the process.
+// thread, and the resident memory of the process.
 #pragma once
 
 #include <sys/time.h>
@@ -28,5 +28,7 @@ CpuTime operator-(const CpuTime& a, const CpuTime& b);
 long PeakResidentKb();
 // The same of another process, while it runs.
 long PeakResidentKbOf(int pid);
+// VmRSS of /proc/self/status (the resident set now) in KiB, or -1 where there is none.
+long ResidentKb();
 
 }  // namespace bench

@@ -4,13 +4,11 @@
 // a long session of downloads leaves behind.
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <string>
 
 #include "app/flash_downloader_app.h"
@@ -18,6 +16,7 @@
 #include "bench_clock.h"
 #include "controls/hover_gradient_button.h"
 #include "controls/labelled_progress_ctrl.h"
+#include "event_wait.h"
 #include "tests/support/isolated_settings.h"
 #include "window_soak.h"
 
@@ -95,22 +94,6 @@ private:
     std::int64_t m_frameNs = 0;
 };
 
-// Runs the event loop until `done`; false when the guard ran out first.
-bool SpinUntil(const std::function<bool()>& done, int guardMs) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    // Wakes the loop now and then, so the guard is looked at even when nothing else happens.
-    QTimer tick;
-    tick.start(50);
-    while (!done()) {
-        if (elapsed.elapsed() > guardMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
 bool DownloadThroughWindow(CFlashDownloaderDlg& dlg, const Options& options) {
     auto* combo = dlg.findChild<QComboBox*>(QStringLiteral("IDC_PORT_COMBO"));
     if (combo == nullptr) {
@@ -126,8 +109,8 @@ bool DownloadThroughWindow(CFlashDownloaderDlg& dlg, const Options& options) {
     const bench::CpuTime cpuBefore = bench::CpuNow();
     const std::int64_t startNs = bench::MonotonicNs();
     dlg.OnStartDownload();
-    const bool ended = SpinUntil([&dlg] { return dlg.Download().LastEnd() != DownloadEnd::None; },
-                                 options.guardMs);
+    const bool ended = bench::SpinUntil(
+        [&dlg] { return dlg.Download().LastEnd() != DownloadEnd::None; }, options.guardMs);
     const bench::CpuTime cpu = bench::CpuNow() - cpuBefore;
     const double seconds = static_cast<double>(bench::MonotonicNs() - startNs) * 1e-9;
     const DownloadEnd end = dlg.Download().LastEnd();
@@ -220,7 +203,7 @@ int main(int argc, char* argv[]) {
     const std::int64_t dialogNs = bench::MonotonicNs();
     CFirstPaintWatcher watcher(&dlg);
     dlg.show();
-    if (!SpinUntil([&watcher] { return watcher.FrameNs() != 0; }, 30000)) {
+    if (!bench::SpinUntil([&watcher] { return watcher.FrameNs() != 0; }, 30000)) {
         std::printf("error the window was never painted\n");
         return 1;
     }

@@ -1,16 +1,15 @@
 #include "window_soak.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "app/flash_downloader_dlg.h"
+#include "bench_clock.h"
+#include "event_wait.h"
 #include "sim/demo_image.h"
 #include "sim/pty_boot_loader.h"
 #include "tests/support/temp_image.h"
@@ -27,26 +26,6 @@ long OpenFileDescriptors() {
         std::distance(directory_iterator("/proc/self/fd"), directory_iterator()));
 }
 
-long ResidentKb() {
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word && word != "VmRSS:") {
-    }
-    long kb = 0;
-    status >> kb;
-    return kb;
-}
-
-// Runs the event loop for `ms`, or until the download ends when `untilEnd`.
-DownloadEnd Pump(CFlashDownloaderDlg& dlg, int ms, bool untilEnd) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (elapsed.elapsed() < ms && !(untilEnd && dlg.Download().LastEnd() != DownloadEnd::None)) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    return dlg.Download().LastEnd();
-}
-
 // Starts a download on `controller`'s line; false with an error line unless it ends in `expected`.
 bool Download(CFlashDownloaderDlg& dlg, const CPtyBootLoader& controller, DownloadEnd expected,
               int guardMs, const char* what) {
@@ -54,7 +33,8 @@ bool Download(CFlashDownloaderDlg& dlg, const CPtyBootLoader& controller, Downlo
     ports->setCurrentIndex(dlg.AddPortEntry(QString::fromStdString(controller.SlavePath()),
                                             QStringLiteral("emulated")));
     dlg.OnStartDownload();
-    const DownloadEnd end = Pump(dlg, guardMs, true);
+    SpinUntil([&dlg] { return dlg.Download().LastEnd() != DownloadEnd::None; }, guardMs);
+    const DownloadEnd end = dlg.Download().LastEnd();
     if (end != expected) {
         std::printf("error %s ended %s\n", what,
                     end == DownloadEnd::None ? "in a hang" : DownloadEndName(end));
@@ -113,7 +93,7 @@ bool RunWindowSoak(CFlashDownloaderDlg& dlg, int downloads, int guardMs) {
         return false;
     }
     const long kbAtEnd = ResidentKb();
-    Pump(dlg, kFloodMs, false);
+    SpinUntil([] { return false; }, kFloodMs);  // the flood goes on meanwhile
     std::printf("flood_rss_growth_kb %ld\nflood_in_buffer_bytes %zu\n", ResidentKb() - kbAtEnd,
                 dlg.Comm().GetInBufferCount());
     return true;

@@ -30,9 +30,6 @@ function(afd_add_test name)
     elseif(NOT ARG_GUI)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
-    if(ARG_QT_MAIN)
-        target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
-    endif()
     if(CMAKE_CROSSCOMPILING)
         # The programs cannot be asked for their cases at build time; each runs as one test,
         # through CMAKE_CROSSCOMPILING_EMULATOR (Wine for Windows).
