@@ -89,33 +89,34 @@ TEST(EndToEnd, EarlyEndsSayWhyAndSendNothingMore) {
     const std::string folder = std::filesystem::temp_directory_path().string();
     const struct {
         std::string path;
-        FaultPlan fault;  // the reply instead of the one to command atCommand
+        int atCommand;      // where the reply comes instead of the right one
+        std::string reply;  // empty: the controller answers rightly
         std::string log;
     } table[] = {
-        {image.path, {FaultKind::ErrorReply, 5, ":QUIT_OK#"}, kCheckDevicesLine},
-        {image.path, {FaultKind::ErrorReply, kFirstData, ":WE_OK#"}, kCheckDevicesLine},
-        {image.path, {FaultKind::ErrorReply, 1, ":ENGLISH VER1.0#"}, kCheckDevicesLine},
-        {image.path,
-         {FaultKind::ErrorReply, 3, ":" + std::string(200, 'A') + "#"},
-         kCheckDevicesLine},
-        {"", {}, kNoDataFileLine},
-        {"/nonexistent-folder/image.bin",
-         {},
+        {image.path, 5, ":QUIT_OK#", kCheckDevicesLine},
+        {image.path, kFirstData, ":WE_OK#", kCheckDevicesLine},
+        {image.path, 1, ":ENGLISH VER1.0#", kCheckDevicesLine},
+        {image.path, 3, ":" + std::string(200, 'A') + "#", kCheckDevicesLine},
+        {"", 0, "", kNoDataFileLine},
+        {"/nonexistent-folder/image.bin", 0, "",
          kNoDataFileLine +
              "Cannot open /nonexistent-folder/image.bin: No such file or directory.\r\n"},
-        {folder,
-         {},
+        {folder, 0, "",
          kNoDataFileLine + "Cannot open " + folder + ": it is a folder, not a file.\r\n"},
     };
     for (const auto& row : table) {
-        SCOPED_TRACE(row.fault.text + " of " + row.path);
-        const bool noImage = row.fault.kind == FaultKind::None;
-        PtyDownload run(row.path, row.fault);
+        SCOPED_TRACE(row.reply + " of " + row.path);
+        const bool noImage = row.reply.empty();
+        FaultPlan fault;
+        if (!noImage) {
+            fault = {FaultKind::ErrorReply, row.atCommand, row.reply};
+        }
+        PtyDownload run(row.path, fault);
         ASSERT_EQ(run.end, noImage ? DownloadEnd::NoImage : DownloadEnd::Unrecognised)
             << run.download.LogText();
         EXPECT_EQ(run.download.LogText(), row.log);
         run.ExpectIdleAfterEnd();
-        const auto sent = all.begin() + std::max(row.fault.atCommand, 0);
+        const auto sent = all.begin() + (noImage ? 0 : row.atCommand);
         EXPECT_EQ(run.loader.Commands(), std::vector<std::string>(all.begin(), sent));
         EXPECT_EQ(run.loader.BytesReceived() == 0, noImage);  // not even a wake-up byte
     }
